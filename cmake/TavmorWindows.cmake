@@ -1,0 +1,72 @@
+# Windows build: zstd's decoder from Debian's source package, zlib from
+# libz-mingw-w64-dev, GoogleTest from /usr/src/googletest, and tests run under
+# Wine with a prefix inside the build folder.
+set(TAVMOR_ZSTD_SOURCE ${TAVMOR_SOURCE_DIR}/.cache/zstd-src CACHE PATH "Debian's libzstd source tree")
+if(NOT EXISTS ${TAVMOR_ZSTD_SOURCE}/lib/zstd.h)
+  message(FATAL_ERROR "zstd sources not found in ${TAVMOR_ZSTD_SOURCE}; run scripts/setup")
+endif()
+file(GLOB TAVMOR_ZSTD_SOURCES ${TAVMOR_ZSTD_SOURCE}/lib/common/*.c
+     ${TAVMOR_ZSTD_SOURCE}/lib/decompress/*.c)
+# Only the decoder: the launcher never compresses. -O2 keeps the image small
+# without giving up decoding speed.
+add_library(tavmor_zstd_decoder STATIC ${TAVMOR_ZSTD_SOURCES})
+set_target_properties(tavmor_zstd_decoder PROPERTIES OUTPUT_NAME zstd_decoder)
+target_include_directories(tavmor_zstd_decoder SYSTEM PUBLIC ${TAVMOR_ZSTD_SOURCE}/lib)
+target_compile_definitions(tavmor_zstd_decoder PRIVATE ZSTD_DISABLE_ASM XXH_NAMESPACE=ZSTD_
+                                                       ZSTD_LEGACY_SUPPORT=0)
+target_compile_options(tavmor_zstd_decoder PRIVATE -O2 -w)
+
+find_library(TAVMOR_MINGW_ZLIB NAMES libz.a REQUIRED)
+find_path(TAVMOR_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
+add_library(tavmor_zlib STATIC IMPORTED)
+set_target_properties(tavmor_zlib PROPERTIES IMPORTED_LOCATION ${TAVMOR_MINGW_ZLIB}
+                                             INTERFACE_INCLUDE_DIRECTORIES ${TAVMOR_MINGW_ZLIB_INCLUDE})
+
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# Wine: one prefix per build folder, created by a CTest fixture before any
+# Windows test runs and whose server is stopped after the last.
+find_program(TAVMOR_WINE64 NAMES wine64 PATHS /usr/lib/wine /usr/lib/wine64 NO_DEFAULT_PATH)
+find_program(TAVMOR_WINE64 NAMES wine64 wine REQUIRED)
+find_program(TAVMOR_WINESERVER NAMES wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(TAVMOR_WINESERVER NAMES wineserver REQUIRED)
+set(TAVMOR_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${TAVMOR_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+add_test(NAME wine_prefix_start COMMAND ${CMAKE_BINARY_DIR}/wine-run --start)
+set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine_prefix_stop COMMAND ${CMAKE_BINARY_DIR}/wine-run --stop)
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# Registers a Windows test executable as one CTest test (every process start
+# under Wine costs about a second) that runs under Wine.
+function(tavmor_add_wine_test target)
+  add_test(NAME ${target} COMMAND ${target} ${ARGN})
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900
+                                            ENVIRONMENT "TAVMOR_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# The launcher library: built once, linked into every launcher together with
+# a generated source of its build-time constants and attached data.
+add_library(tavmor_launcher STATIC ${TAVMOR_PORTABLE_SOURCES} ${TAVMOR_WIN32_SOURCES})
+set_target_properties(tavmor_launcher PROPERTIES OUTPUT_NAME tavmor_launcher)
+target_include_directories(tavmor_launcher PUBLIC ${TAVMOR_SOURCE_DIR}/src)
+target_compile_definitions(tavmor_launcher PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_compile_options(tavmor_launcher PRIVATE -fno-exceptions -fno-rtti -Os)
+target_link_libraries(tavmor_launcher PUBLIC tavmor_zstd_decoder tavmor_zlib shell32
+                                      PRIVATE tavmor_warnings)
+
+include(TavmorLauncher)
+
+# A Windows GoogleTest executable, run under Wine as one CTest test.
+function(tavmor_add_windows_test target)
+  add_executable(${target} ${ARGN})
+  # The library's wWinMain stays out: gtest_main brings the entry.
+  target_link_libraries(${target} PRIVATE tavmor_launcher gtest_main tavmor_warnings)
+  tavmor_add_wine_test(${target})
+endfunction()

@@ -1,0 +1,15 @@
+// Starting the child program, waiting for it and handling console events.
+#pragma once
+#include <windows.h>
+
+#include "diag/text.h"
+
+// Starts the program at `programPath` with the launcher's command line,
+// standard handles and environment, waits for it without limit and returns
+// its exit code (1 when it cannot be read). A failed start ends the process
+// with "Error, couldn't launch child" and status 2.
+int launchChild(const Unit* programPath);
+
+// Registered for console events: gives a running child up to 5000 ms to end,
+// then terminates it; always passes the event on (FALSE).
+BOOL WINAPI consoleControlHandler(DWORD eventCode);

@@ -1,0 +1,28 @@
+#include "diag/text.h"
+
+#include "diag/report.h"
+
+size_t unitLength(const Unit* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
+
+void copyText(Unit* buffer, size_t capacity, const Unit* text) {
+  if (capacity == 0) abortSilently();
+  buffer[0] = 0;
+  appendText(buffer, capacity, text);
+}
+
+void appendText(Unit* buffer, size_t capacity, const Unit* text) {
+  const size_t used = unitLength(buffer);
+  const size_t added = unitLength(text);
+  if (used + added + 1 > capacity) abortSilently();
+  for (size_t i = 0; i < added; ++i) buffer[used + i] = text[i];
+  buffer[used + added] = 0;
+}
+
+void appendUnit(Unit* buffer, size_t capacity, Unit unit) {
+  const Unit text[2] = {unit, 0};
+  appendText(buffer, capacity, text);
+}

@@ -1,0 +1,21 @@
+// UTF-16 text in fixed buffers. Every copy and append here is bounded: text
+// that would not fit together with its terminator ends the process through
+// abortSilently(), so no caller ever works with a cut path.
+#pragma once
+#include <cstddef>
+
+// One UTF-16 code unit. Win32 files cast to wchar_t, which is 16 bits there.
+using Unit = char16_t;
+
+// Capacity of every path buffer, terminator included.
+constexpr size_t kPathCapacity = 4096;
+using PathBuffer = Unit[kPathCapacity];
+
+size_t unitLength(const Unit* text);
+
+// Replaces the buffer's text with `text`; aborts if it does not fit.
+void copyText(Unit* buffer, size_t capacity, const Unit* text);
+
+// Appends behind the buffer's current text; aborts if the result does not fit.
+void appendText(Unit* buffer, size_t capacity, const Unit* text);
+void appendUnit(Unit* buffer, size_t capacity, Unit unit);

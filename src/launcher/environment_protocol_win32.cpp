@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "diag/report.h"
+#include "launcher/environment_protocol.h"
+#include "target/environment.h"
+
+Unit launcherFilePath[kLauncherPathCapacity];
+Unit launcherDirectory[kLauncherPathCapacity];
+
+void prepareLauncherEnvironment() {
+  setEnvironmentValue("TAVMOR_ONEFILE_START", nullptr);
+  setEnvironmentValue("TAVMOR_ONEFILE_TIME_US", nullptr);
+  setEnvironmentValue("TAVMOR_ONEFILE_RANDOM", nullptr);
+
+  char digits[128];
+  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(GetCurrentProcessId()));
+  Unit wideDigits[128] = {0};
+  widenByteText(wideDigits, 128, digits);
+  setEnvironmentValue("TAVMOR_ONEFILE_PARENT", wideDigits);
+}
+
+void publishChildEnvironment(const Unit* firstArgument) {
+  if (launcherFilePath[0] == 0) {
+    // The path is used as the platform reports it; a failed call leaves the
+    // buffer empty, which publishes an empty directory.
+    GetModuleFileNameW(/*hModule=*/nullptr, reinterpret_cast<wchar_t*>(launcherFilePath),
+                       /*nSize=*/kLauncherPathCapacity);
+  }
+  bool terminated = false;
+  for (size_t i = 0; i < kLauncherPathCapacity; ++i) {
+    if (launcherFilePath[i] == 0) {
+      terminated = true;
+      break;
+    }
+  }
+  if (!terminated) abortSilently();
+
+  copyText(launcherDirectory, kLauncherPathCapacity, launcherFilePath);
+  cutAtLastBackslash(launcherDirectory);
+  setEnvironmentValue("TAVMOR_ONEFILE_DIRECTORY", launcherDirectory);
+  setEnvironmentValue("TAVMOR_ORIGINAL_ARGV0", firstArgument);
+}

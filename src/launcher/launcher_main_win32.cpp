@@ -1,0 +1,58 @@
+#include "launcher/launcher_main.h"
+
+#include <cstdlib>
+
+#include "child/launch.h"
+#include "diag/report.h"
+#include "launcher/build_constants.h"
+#include "launcher/environment_protocol.h"
+#include "payload/extract.h"
+#include "payload/header.h"
+#include "payload/reader.h"
+#include "target/spec.h"
+
+int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+  // 1. The runtime's argument vector; its first element goes to the child's
+  //    environment in stage 11.
+  const Unit* const* const arguments = reinterpret_cast<const Unit* const*>(__wargv);
+
+  // 2. Take the current directory out of the DLL search order.
+  SetDllDirectoryW(L"");
+
+  // 3. Fresh time and random values for this run; publish our process id.
+  prepareLauncherEnvironment();
+
+  // 4. The target directory. Nothing is written to disk before stage 9.
+  if (!expandSpec(targetDirectory, tavmorBuiltInSpec, kPathCapacity)) {
+    fatalSpecError(tavmorBuiltInSpec);
+  }
+  qualifyTargetDirectory();
+
+  // 5. The attached data lies in our own read-only data.
+  const unsigned char* readPosition = tavmorAttachedData;
+  const uint64_t inputLength = tavmorAttachedInputLength;
+
+  // 6. From here on a console event may arrive on another thread.
+  if (!SetConsoleCtrlHandler(consoleControlHandler, TRUE)) {
+    fatalError("Error, failed to register signal handler.");
+  }
+
+  // 7. to 10. Check, decode and unpack the attached data.
+  checkAttachedDataHeader(&readPosition);
+  openPayloadReader(readPosition, inputLength);
+  unpackPayload(targetDirectory);
+  closePayloadReader();
+
+  // 11. and 12. Tell the child where we live, start it and wait for it.
+  publishChildEnvironment(arguments[0]);
+  const int exitCode = launchChild(childProgramPath);
+
+  // 13. The runtime passes this to exit(): all 32 bits of the child's code.
+  return exitCode;
+}
+
+// The runtime's wide GUI start-up calls wWinMain.
+extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, wchar_t* commandTail,
+                    int showWindow) {
+  return launcherMain(instance, previousInstance, commandTail, showWindow);
+}

@@ -1,0 +1,16 @@
+// The entry loop: unpacks every payload entry below the target directory and
+// leaves alone each file already present with its stored checksum.
+#pragma once
+#include <cstdint>
+
+#include "diag/text.h"
+
+// Path of the first entry, the child program; empty until an entry is read.
+extern PathBuffer childProgramPath;
+
+// Reads entries through readPayload until the end-of-list entry.
+void unpackPayload(const Unit* targetDirectory);
+
+// Checksum of the file at `path` by the format's rule, or 0 when it is
+// missing or cannot be opened, sized or mapped.
+uint32_t existingFileChecksum(const Unit* path);

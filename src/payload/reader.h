@@ -1,0 +1,45 @@
+// Streaming reader of the decoded entry list. It decodes on demand into one
+// block of kDecodedBlockSize bytes and copies from there straight into the
+// caller's destination, so memory does not grow with the payload.
+//
+// Two faces over one implementation: PayloadReader reports failures to its
+// caller (the packing tool's list, verify and extract); openPayloadReader,
+// readPayload and closePayloadReader drive the launcher's single reader and
+// end the process on failure.
+#pragma once
+#include <zstd.h>
+
+#include <cstddef>
+#include <cstdint>
+
+enum class PayloadStatus { ok, outOfMemory, decodeFailed };
+
+struct PayloadReader {
+  // Between decoder calls, output.size is the block's fill level and
+  // output.pos the cursor of bytes already handed out.
+  ZSTD_inBuffer input;
+  ZSTD_outBuffer output;
+  ZSTD_DCtx* context;
+  unsigned char* decodedBlock;
+};
+
+// Allocates the block, then the decompression context; decodes nothing.
+// `input` points past the header and holds `inputLength` bytes: the frame
+// and the trailer. On outOfMemory whatever was allocated stays allocated;
+// endPayloadReader releases it.
+PayloadStatus beginPayloadReader(PayloadReader& reader, const unsigned char* input,
+                                 uint64_t inputLength);
+
+// Copies exactly `count` decoded bytes to `destination`, or reports
+// decodeFailed when the decoder rejects the input or the input runs out.
+PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count);
+
+// Releases the context and then the block. Safe on a reader that failed to
+// begin.
+void endPayloadReader(PayloadReader& reader);
+
+// The launcher's reader: "Error, couldn't allocate memory." or "Error,
+// couldn't decode attached data." end the process with status 2.
+void openPayloadReader(const unsigned char* input, uint64_t inputLength);
+void readPayload(void* destination, size_t count);
+void closePayloadReader();

@@ -1,0 +1,20 @@
+// Access to the process environment by ASCII variable names. Spec expansion
+// reads and stores its variables through these; so does the launcher's
+// environment protocol.
+#pragma once
+#include <cstddef>
+
+#include "diag/text.h"
+
+// Widens a byte string one byte at a time with mbstowcs and appends the
+// units behind the text already in `buffer`. Aborts unless every byte becomes
+// exactly one unit, or when the result does not fit with its terminator.
+void widenByteText(Unit* buffer, size_t capacity, const char* text);
+
+// Sets the variable, or removes it when `value` is null. Returns the
+// platform's success flag, which callers may ignore.
+bool setEnvironmentValue(const char* name, const Unit* value);
+
+// A heap copy of the variable's value that the caller owns, or null when the
+// variable is absent, empty or longer than 32767 units.
+Unit* copyEnvironmentValue(const char* name);

@@ -1,0 +1,144 @@
+#include "process_win32.h"
+
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+std::string drain(HANDLE pipe) {
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  return text;
+}
+
+std::wstring upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towupper(c));
+  return text;
+}
+
+// This process's environment with the options applied, as a CreateProcessW
+// block.
+std::wstring environmentBlock(const ProcessOptions& options) {
+  std::vector<std::wstring> entries;
+  wchar_t* const current = GetEnvironmentStringsW();
+  for (const wchar_t* p = current; *p != 0; p += wcslen(p) + 1) entries.emplace_back(p);
+  FreeEnvironmentStringsW(current);
+  auto drop = [&](const std::wstring& name) {
+    const std::wstring key = upper(name) + L"=";
+    std::vector<std::wstring> kept;
+    for (const std::wstring& entry : entries) {
+      if (upper(entry.substr(0, key.size())) != key) kept.push_back(entry);
+    }
+    entries.swap(kept);
+  };
+  for (const std::wstring& name : options.removedVariables) drop(name);
+  for (const auto& [name, value] : options.environment) {
+    drop(name);
+    entries.push_back(name + L"=" + value);
+  }
+  std::wstring block;
+  for (const std::wstring& entry : entries) block += entry + L'\0';
+  block += L'\0';
+  return block;
+}
+
+}  // namespace
+
+ProcessResult runProgram(const std::wstring& program, const ProcessOptions& options) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE outRead, outWrite, errRead, errWrite;
+  CreatePipe(&outRead, &outWrite, &inherit, 0);
+  CreatePipe(&errRead, &errWrite, &inherit, 0);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
+
+  std::wstring commandLine = options.commandLine;
+  if (commandLine.empty()) {
+    commandLine = L"\"" + program + L"\"";
+    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
+  }
+  std::wstring block = environmentBlock(options);
+  PROCESS_INFORMATION info{};
+  const BOOL started = CreateProcessW(
+      program.c_str(), commandLine.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE,
+      CREATE_UNICODE_ENVIRONMENT, block.data(),
+      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
+      &info);
+  CloseHandle(outWrite);
+  CloseHandle(errWrite);
+  CloseHandle(input);
+  ProcessResult result;
+  if (!started) {
+    result.exitCode = 0xFFFFFFFF;
+    result.standardError = "runProgram: CreateProcessW failed";
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    return result;
+  }
+  std::string errText;
+  std::thread errReader([&] { errText = drain(errRead); });
+  result.standardOutput = drain(outRead);
+  errReader.join();
+  result.standardError = errText;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  GetExitCodeProcess(info.hProcess, &result.exitCode);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  CloseHandle(outRead);
+  CloseHandle(errRead);
+  return result;
+}
+
+std::wstring windowsPathOf(const std::string& unixPath) {
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+std::wstring buildDirectory() {
+  const char* dir = std::getenv("TAVMOR_BUILD_DIR");
+  return windowsPathOf(dir != nullptr ? dir : ".");
+}
+
+std::wstring makeScratchDirectory(const wchar_t* label) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  static unsigned counter = 0;
+  for (;;) {
+    std::wstring path = std::wstring(temp) + L"tavmor-" + label + L"-" +
+                        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+  }
+}
+
+bool pathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string readWholeFile(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  text = drain(file);
+  CloseHandle(file);
+  return text;
+}
+
+void writeWholeFile(const std::wstring& path, const std::string& contents) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+  CloseHandle(file);
+}

@@ -1,0 +1,42 @@
+// Runs a Windows program the way a user's shell would, but with its standard
+// streams on pipes, a chosen environment and working directory, and gives back
+// what a user would see: both streams and the full 32-bit exit code.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProcessResult {
+  std::string standardOutput;
+  std::string standardError;
+  DWORD exitCode = 0;
+};
+
+struct ProcessOptions {
+  // Variables to set (value given) or remove (value empty) on top of this
+  // process's environment.
+  std::vector<std::pair<std::wstring, std::wstring>> environment;
+  std::vector<std::wstring> removedVariables;
+  std::wstring workingDirectory;  // empty: this process's
+  // The whole command line; when empty it is the quoted program path followed
+  // by `arguments` as given (already quoted by the caller).
+  std::wstring commandLine;
+  std::wstring arguments;
+};
+
+ProcessResult runProgram(const std::wstring& program, const ProcessOptions& options = {});
+
+// A Windows path for a path of the build machine (Wine maps / to Z:).
+std::wstring windowsPathOf(const std::string& unixPath);
+
+// The build folder the tests run in, as a Windows path.
+std::wstring buildDirectory();
+
+// A fresh, empty directory below the Windows temporary folder.
+std::wstring makeScratchDirectory(const wchar_t* label);
+
+bool pathExists(const std::wstring& path);
+std::string readWholeFile(const std::wstring& path);
+void writeWholeFile(const std::wstring& path, const std::string& contents);
