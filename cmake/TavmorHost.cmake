@@ -29,3 +29,14 @@ function(tavmor_add_host_test target)
                                           tavmor_warnings)
   add_test(NAME ${target} COMMAND ${target})
 endfunction()
+
+# The attached data writer, host only: it needs zstd's compressor, which the
+# launcher never links. Include it as "pack/writer.h". The sanitized twin
+# serves the host tests.
+function(tavmor_writer_library name portable)
+  add_library(${name} STATIC ${TAVMOR_SOURCE_DIR}/tools/pack/writer.cpp)
+  target_include_directories(${name} PUBLIC ${TAVMOR_SOURCE_DIR}/tools)
+  target_link_libraries(${name} PUBLIC ${portable} PRIVATE tavmor_warnings)
+endfunction()
+tavmor_writer_library(tavmor_writer tavmor_portable)
+tavmor_writer_library(tavmor_writer_sanitized tavmor_portable_sanitized)

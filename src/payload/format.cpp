@@ -45,6 +45,32 @@ uint32_t loadU32(const unsigned char* in) {
   return value;
 }
 
+const char* entryNameFault(const char16_t* name, size_t length) {
+  if (length == 0) return "the name is empty";
+  if (length >= kEntryNameCapacity) return "the name is longer than 1023 UTF-16 units";
+  size_t componentStart = 0;
+  for (size_t i = 0; i <= length; ++i) {
+    const char16_t unit = i < length ? name[i] : u'\\';
+    if (unit == u'\\') {
+      const size_t componentLength = i - componentStart;
+      if (componentLength == 0) return "the name has an empty path component";
+      const char16_t* component = name + componentStart;
+      if (component[0] == u'.' &&
+          (componentLength == 1 || (componentLength == 2 && component[1] == u'.'))) {
+        return "the name has a \".\" or \"..\" path component";
+      }
+      componentStart = i + 1;
+      continue;
+    }
+    if (unit == 0) return "the name holds a zero unit";
+    if (unit < 0x20) return "the name holds a control character";
+    for (const char16_t refused : u"<>:\"/|?*") {
+      if (refused != 0 && unit == refused) return "the name holds one of < > : \" / | ? *";
+    }
+  }
+  return nullptr;
+}
+
 void fillAttachedTrailer(unsigned char (&trailer)[kAttachedTrailerSize], uint64_t frameLength) {
   for (unsigned char& byte : trailer) byte = 0;
   // The u64 holds its own offset from the header's first byte.

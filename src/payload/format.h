@@ -37,5 +37,12 @@ void storeU32(unsigned char* out, uint32_t value);
 uint64_t loadU64(const unsigned char* in);
 uint32_t loadU32(const unsigned char* in);
 
+// Why the `length` units at `name` (no terminator) cannot name an entry, or
+// nullptr when they can. A name is a relative file path below the target
+// directory: 1 to kEntryNameCapacity - 1 units, components joined by one
+// backslash, none empty, "." or "..", and no unit that Windows refuses in a
+// file name (controls, < > : " / | ? *), so no drive, stream or escape.
+const char* entryNameFault(const char16_t* name, size_t length);
+
 // Fills the 14 trailer bytes for a frame of `frameLength` bytes.
 void fillAttachedTrailer(unsigned char (&trailer)[kAttachedTrailerSize], uint64_t frameLength);

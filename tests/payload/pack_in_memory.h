@@ -1,0 +1,17 @@
+// Packs entries with AttachedDataWriter into memory, for tests and benchmarks.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "pack/writer.h"
+
+struct TestEntry {
+  std::u16string name;
+  std::string contents;
+};
+
+// The attached data for `entries`, each entry's contents added in pieces of
+// `pieceSize` bytes. Empty, with the writer's reason in `error`, on failure.
+std::vector<unsigned char> packInMemory(const std::vector<TestEntry>& entries,
+                                        const WriterSettings& settings, size_t pieceSize,
+                                        std::string& error);

@@ -1,0 +1,202 @@
+// ZSTD_getCParams: the window a level chooses. Debian's libzstd exports it.
+#define ZSTD_STATIC_LINKING_ONLY
+#include "writer.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "payload/format.h"
+
+namespace {
+
+std::string zstdFailure(const char* what, size_t code) {
+  return std::string(what) + ": " + ZSTD_getErrorName(code);
+}
+
+// The window the level would choose for a stream of unknown length, but never
+// above what the launcher's decoder accepts.
+int windowLogFor(int level) {
+  const ZSTD_compressionParameters chosen = ZSTD_getCParams(level, ZSTD_CONTENTSIZE_UNKNOWN, 0);
+  const int wanted = static_cast<int>(chosen.windowLog);
+  return wanted < kMaxWindowLog ? wanted : kMaxWindowLog;
+}
+
+}  // namespace
+
+AttachedDataWriter::~AttachedDataWriter() { ZSTD_freeCCtx(context_); }
+
+bool AttachedDataWriter::expect(State state, const char* operation, std::string& error) {
+  if (state_ == state) return true;
+  if (state_ == State::failed) {
+    error = std::string("cannot ") + operation + ": an earlier step failed";
+  } else {
+    error = std::string("cannot ") + operation + " at this point";
+    state_ = State::failed;
+  }
+  return false;
+}
+
+bool AttachedDataWriter::fail(std::string& error, std::string reason) {
+  error = std::move(reason);
+  state_ = State::failed;
+  return false;
+}
+
+bool AttachedDataWriter::open(std::FILE* out, const WriterSettings& settings, std::string& error) {
+  if (!expect(State::closed, "open the attached data", error)) return false;
+  if (settings.level < ZSTD_minCLevel() || settings.level > ZSTD_maxCLevel()) {
+    return fail(error, "compression level " + std::to_string(settings.level) + " is outside " +
+                           std::to_string(ZSTD_minCLevel()) + ".." +
+                           std::to_string(ZSTD_maxCLevel()));
+  }
+  if (settings.threads < 0) return fail(error, "the thread count cannot be negative");
+  context_ = ZSTD_createCCtx();
+  if (context_ == nullptr) return fail(error, "cannot allocate the compression context");
+  const struct {
+    ZSTD_cParameter parameter;
+    int value;
+    const char* name;
+  } parameters[] = {
+      {ZSTD_c_compressionLevel, settings.level, "compression level"},
+      {ZSTD_c_windowLog, windowLogFor(settings.level), "window size"},
+      // Every entry carries its own checksum, which `verify` checks; the frame
+      // checksum would only be examined past the end-of-list entry, where the
+      // launcher never reads.
+      {ZSTD_c_checksumFlag, 0, "checksum flag"},
+      {ZSTD_c_nbWorkers, settings.threads, "thread count"},
+  };
+  for (const auto& p : parameters) {
+    const size_t result = ZSTD_CCtx_setParameter(context_, p.parameter, p.value);
+    if (ZSTD_isError(result)) return fail(error, zstdFailure(p.name, result));
+  }
+  out_ = out;
+  compressed_.resize(ZSTD_CStreamOutSize());
+  state_ = State::betweenEntries;
+  return writeOut(kAttachedDataHeader, kAttachedHeaderSize, error);
+}
+
+bool AttachedDataWriter::beginEntry(const std::u16string& name, uint64_t size, uint32_t checksum,
+                                    std::string& error) {
+  if (!expect(State::betweenEntries, "begin an entry", error)) return false;
+  if (const char* fault = entryNameFault(name.data(), name.size())) return fail(error, fault);
+  if (checksum == 0) return fail(error, "checksum 0 never describes contents");
+  // name units, terminator, size, checksum: at most 1023 * 2 + 2 + 8 + 4 bytes.
+  unsigned char header[kEntryNameCapacity * 2 + 12];
+  size_t length = 0;
+  for (const char16_t unit : name) {
+    header[length++] = static_cast<unsigned char>(unit);
+    header[length++] = static_cast<unsigned char>(unit >> 8);
+  }
+  header[length++] = 0;
+  header[length++] = 0;
+  storeU64(header + length, size);
+  storeU32(header + length + 8, checksum);
+  length += 12;
+  if (!compress(header, length, ZSTD_e_continue, error)) return false;
+  entrySize_ = size;
+  entryChecksum_ = checksum;
+  entryAdded_ = 0;
+  entryCrc_ = 0;
+  state_ = State::inEntry;
+  return true;
+}
+
+bool AttachedDataWriter::addContents(const void* data, size_t length, std::string& error) {
+  if (!expect(State::inEntry, "add contents", error)) return false;
+  // More bytes than promised would shift every later entry: refuse them
+  // before they reach the frame.
+  if (length > entrySize_ - entryAdded_) {
+    return fail(error, "the entry got more than its " + std::to_string(entrySize_) + " bytes");
+  }
+  entryCrc_ = extendCrc(entryCrc_, data, length);
+  entryAdded_ += length;
+  return compress(data, length, ZSTD_e_continue, error);
+}
+
+bool AttachedDataWriter::endEntry(std::string& error) {
+  if (!expect(State::inEntry, "end an entry", error)) return false;
+  if (entryAdded_ != entrySize_) {
+    return fail(error, "the entry got " + std::to_string(entryAdded_) + " of its " +
+                           std::to_string(entrySize_) + " bytes");
+  }
+  if (checksumFromCrc(entryCrc_) != entryChecksum_) {
+    return fail(error, "the entry's contents do not match its checksum");
+  }
+  state_ = State::betweenEntries;
+  return true;
+}
+
+bool AttachedDataWriter::addFile(const std::u16string& name, const std::string& path,
+                                 std::string& error) {
+  if (!expect(State::betweenEntries, "add a file", error)) return false;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return fail(error, path + ": cannot open: " + std::strerror(errno));
+  readBuffer_.resize(ZSTD_CStreamInSize());
+  const bool ok = addOpenFile(name, file, error);
+  std::fclose(file);
+  if (!ok) error = path + ": " + error;
+  return ok;
+}
+
+bool AttachedDataWriter::addOpenFile(const std::u16string& name, std::FILE* file,
+                                     std::string& error) {
+  // First pass: size and checksum, which precede the contents in the stream.
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  size_t got;
+  while ((got = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file)) > 0) {
+    crc = extendCrc(crc, readBuffer_.data(), got);
+    size += got;
+  }
+  if (std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0) {
+    return fail(error, std::string("cannot read: ") + std::strerror(errno));
+  }
+  // Second pass: the contents. addContents refuses a file that grew in
+  // between, endEntry one that shrank or changed.
+  if (!beginEntry(name, size, checksumFromCrc(crc), error)) return false;
+  while ((got = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file)) > 0) {
+    if (!addContents(readBuffer_.data(), got, error)) return false;
+  }
+  if (std::ferror(file)) return fail(error, std::string("cannot read: ") + std::strerror(errno));
+  return endEntry(error);
+}
+
+bool AttachedDataWriter::finish(std::string& error) {
+  if (!expect(State::betweenEntries, "finish", error)) return false;
+  const unsigned char endOfList[2] = {0, 0};
+  if (!compress(endOfList, sizeof endOfList, ZSTD_e_end, error)) return false;
+  unsigned char trailer[kAttachedTrailerSize];
+  fillAttachedTrailer(trailer, frameLength_);
+  if (!writeOut(trailer, sizeof trailer, error)) return false;
+  if (std::fflush(out_) != 0)
+    return fail(error, std::string("cannot write: ") + std::strerror(errno));
+  state_ = State::finished;
+  return true;
+}
+
+bool AttachedDataWriter::compress(const void* data, size_t length, ZSTD_EndDirective directive,
+                                  std::string& error) {
+  ZSTD_inBuffer input = {data, length, 0};
+  bytesIn_ += length;
+  for (;;) {
+    ZSTD_outBuffer output = {compressed_.data(), compressed_.size(), 0};
+    const size_t remaining = ZSTD_compressStream2(context_, &output, &input, directive);
+    if (ZSTD_isError(remaining)) return fail(error, zstdFailure("compression failed", remaining));
+    frameLength_ += output.pos;
+    if (!writeOut(compressed_.data(), output.pos, error)) return false;
+    // e_continue is done once the input is taken; e_end once nothing remains
+    // to flush.
+    const bool done = directive == ZSTD_e_end ? remaining == 0 : input.pos == input.size;
+    if (done) return true;
+  }
+}
+
+bool AttachedDataWriter::writeOut(const void* data, size_t length, std::string& error) {
+  if (length > 0 && std::fwrite(data, 1, length, out_) != length) {
+    return fail(error, std::string("cannot write: ") + std::strerror(errno));
+  }
+  bytesWritten_ += length;
+  return true;
+}

@@ -1,0 +1,87 @@
+// Writes attached data: "RUQ", one zstd frame holding the entry list, and the
+// trailer. Entries stream through the compressor; no file is ever held whole.
+//
+//   AttachedDataWriter writer;
+//   writer.open(out, settings, error);
+//   writer.addFile(u"app.exe", "/path/app.exe", error);   // the child program first
+//   writer.beginEntry(name, size, checksum, error);        // or piece by piece
+//   writer.addContents(data, length, error);
+//   writer.endEntry(error);
+//   writer.finish(error);
+//
+// Every call returns false with a reason in `error` on failure. After a
+// failure the output is incomplete and the writer refuses every further call.
+#pragma once
+#include <zstd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct WriterSettings {
+  int level = 19;
+  int threads = 0;  // 0: compress on the calling thread
+};
+
+class AttachedDataWriter {
+ public:
+  AttachedDataWriter() = default;
+  ~AttachedDataWriter();
+  AttachedDataWriter(const AttachedDataWriter&) = delete;
+  AttachedDataWriter& operator=(const AttachedDataWriter&) = delete;
+
+  // Starts the attached data in `out` (binary FILE*, owned by the caller):
+  // writes "RUQ" and opens the frame. The window never exceeds 2^27 bytes,
+  // whatever the level. The same entries at the same level and thread count
+  // give the same bytes.
+  bool open(std::FILE* out, const WriterSettings& settings, std::string& error);
+
+  // One entry: name as UTF-16 code units (1..1023 units, none zero, a relative
+  // path with backslashes, see entryNameFault), its size and checksum
+  // (contentChecksum's rule).
+  bool beginEntry(const std::u16string& name, uint64_t size, uint32_t checksum, std::string& error);
+  // Fails as soon as the entry would get more bytes than its size.
+  bool addContents(const void* data, size_t length, std::string& error);
+  // Fails when the bytes added differ in count from `size` or their checksum
+  // differs from `checksum` (a file that changed while it was packed).
+  bool endEntry(std::string& error);
+
+  // A file from disk in two streaming passes (checksum, then contents), never
+  // held whole.
+  bool addFile(const std::u16string& name, const std::string& path, std::string& error);
+
+  // End-of-list entry, end of frame, trailer. After this, bytesWritten() is
+  // the attached data's length.
+  bool finish(std::string& error);
+
+  uint64_t bytesWritten() const { return bytesWritten_; }
+  // Decoded bytes so far: names, sizes, checksums, contents, end of list.
+  uint64_t bytesIn() const { return bytesIn_; }
+  // Length of the zstd frame; complete after finish().
+  uint64_t frameLength() const { return frameLength_; }
+
+ private:
+  enum class State { closed, betweenEntries, inEntry, finished, failed };
+
+  bool expect(State state, const char* operation, std::string& error);
+  bool fail(std::string& error, std::string reason);
+  // Feeds `length` bytes to the compressor and writes whatever it produces.
+  bool compress(const void* data, size_t length, ZSTD_EndDirective directive, std::string& error);
+  bool writeOut(const void* data, size_t length, std::string& error);
+  bool addOpenFile(const std::u16string& name, std::FILE* file, std::string& error);
+
+  State state_ = State::closed;
+  std::FILE* out_ = nullptr;
+  ZSTD_CCtx* context_ = nullptr;
+  std::vector<unsigned char> compressed_;
+  std::vector<unsigned char> readBuffer_;
+  uint64_t bytesWritten_ = 0;
+  uint64_t bytesIn_ = 0;
+  uint64_t frameLength_ = 0;
+  // The entry being written: what it promised and what it got so far.
+  uint64_t entrySize_ = 0;
+  uint32_t entryChecksum_ = 0;
+  uint64_t entryAdded_ = 0;
+  uint32_t entryCrc_ = 0;
+};
