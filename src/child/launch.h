@@ -11,5 +11,10 @@
 int launchChild(const Unit* programPath);
 
 // Registered for console events: gives a running child up to 5000 ms to end,
-// then terminates it; always passes the event on (FALSE).
+// then terminates it with exit code 0; always passes the event on (FALSE).
+// Codes 3, 4 and above 6 are passed on at once.
 BOOL WINAPI consoleControlHandler(DWORD eventCode);
+
+// Whether a child has been started and its handle not yet closed. For tests,
+// which must know the handler has a child to act on.
+bool childIsRunning();

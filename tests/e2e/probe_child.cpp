@@ -1,0 +1,137 @@
+// A stand-in for the packed application: reports on standard output what it
+// received from the launcher, one "name: value" line each, then ends with the
+// code it is told to.
+//
+// Told through its environment (inherited through the launcher):
+//   TAVMOR_PROBE_EXIT_CODE  exit code, decimal or 0x-hex (default 0)
+//   TAVMOR_PROBE_SLEEP_MS   milliseconds to sleep before exiting
+//   TAVMOR_PROBE_QUIET      report nothing
+//   TAVMOR_PROBE_RUN        a command line to start and wait for after the
+//                           report, with the time and random variables set as
+//                           an outer launcher run would leave them
+//
+// Values are escaped so that every line is unambiguous ASCII: a backslash is
+// written as \\, anything outside 0x20..0x7E as \uXXXX (UTF-16 units).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const char* const kReportedVariables[] = {"TAVMOR_ONEFILE_PARENT",    "TAVMOR_ONEFILE_START",
+                                          "TAVMOR_ONEFILE_TIME_US",   "TAVMOR_ONEFILE_RANDOM",
+                                          "TAVMOR_ONEFILE_DIRECTORY", "TAVMOR_ORIGINAL_ARGV0"};
+
+std::string escaped(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t unit : text) {
+    if (unit == L'\\') {
+      out += "\\\\";
+    } else if (unit >= 0x20 && unit <= 0x7E) {
+      out += static_cast<char>(unit);
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(unit));
+      out += code;
+    }
+  }
+  return out;
+}
+
+void write(const std::string& text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
+void report(const std::string& name, const std::string& value) {
+  write(name + ": " + value + "\n");
+}
+
+bool variable(const wchar_t* name, std::wstring* value) {
+  wchar_t buffer[32768];
+  const DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
+  if (length == 0 || length >= 32768) return false;
+  value->assign(buffer, length);
+  return true;
+}
+
+std::wstring widened(const char* name) { return std::wstring(name, name + std::strlen(name)); }
+
+std::string handleKind(DWORD which) {
+  const HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return "invalid";
+  switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+      return "disk";
+    case FILE_TYPE_PIPE:
+      return "pipe";
+    case FILE_TYPE_CHAR:
+      return "char";
+    default:
+      return "unknown";
+  }
+}
+
+void reportWhatWasReceived(int argc, wchar_t** argv) {
+  report("command-line", escaped(GetCommandLineW()));
+  report("argc", std::to_string(argc));
+  for (int i = 0; i < argc; ++i) report("argv[" + std::to_string(i) + "]", escaped(argv[i]));
+  wchar_t directory[32768];
+  const DWORD length = GetCurrentDirectoryW(32768, directory);
+  report("current-directory", escaped(std::wstring(directory, length)));
+  for (const char* name : kReportedVariables) {
+    std::wstring value;
+    report(name, variable(widened(name).c_str(), &value) ? escaped(value) : "(absent)");
+  }
+  report("stdin", handleKind(STD_INPUT_HANDLE));
+  report("stdout", handleKind(STD_OUTPUT_HANDLE));
+  report("stderr", handleKind(STD_ERROR_HANDLE));
+  // Proves the error handle is the one the caller gave, not just valid.
+  const char marker[] = "probe-stderr\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), marker, sizeof marker - 1, &written, nullptr);
+}
+
+void runNested(std::wstring commandLine) {
+  SetEnvironmentVariableW(L"TAVMOR_PROBE_RUN", nullptr);
+  SetEnvironmentVariableW(L"TAVMOR_ONEFILE_START", L"133000000000000000");
+  SetEnvironmentVariableW(L"TAVMOR_ONEFILE_TIME_US", L"000042");
+  SetEnvironmentVariableW(L"TAVMOR_ONEFILE_RANDOM", L"IQHFT9HQGrI");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    report("nested-error", std::to_string(GetLastError()));
+    return;
+  }
+  report("nested-process-id", std::to_string(process.dwProcessId));
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  report("nested-exit-code", std::to_string(code));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring value;
+  if (!variable(L"TAVMOR_PROBE_QUIET", &value)) reportWhatWasReceived(argc, argv);
+  if (variable(L"TAVMOR_PROBE_RUN", &value)) runNested(value);
+  if (variable(L"TAVMOR_PROBE_SLEEP_MS", &value)) Sleep(std::wcstoul(value.c_str(), nullptr, 0));
+  UINT exitCode = 0;
+  if (variable(L"TAVMOR_PROBE_EXIT_CODE", &value)) {
+    exitCode = static_cast<UINT>(std::wcstoul(value.c_str(), nullptr, 0));
+  }
+  ExitProcess(exitCode);
+}
