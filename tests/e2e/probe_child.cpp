@@ -10,8 +10,7 @@
 //                           report, with the time and random variables set as
 //                           an outer launcher run would leave them
 //
-// Values are escaped so that every line is unambiguous ASCII: a backslash is
-// written as \\, anything outside 0x20..0x7E as \uXXXX (UTF-16 units).
+// The report's format is in probe_report.h.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,27 +18,13 @@
 #include <cwchar>
 #include <string>
 
+#include "probe_report.h"
+
 namespace {
 
 const char* const kReportedVariables[] = {"TAVMOR_ONEFILE_PARENT",    "TAVMOR_ONEFILE_START",
                                           "TAVMOR_ONEFILE_TIME_US",   "TAVMOR_ONEFILE_RANDOM",
                                           "TAVMOR_ONEFILE_DIRECTORY", "TAVMOR_ORIGINAL_ARGV0"};
-
-std::string escaped(const std::wstring& text) {
-  std::string out;
-  for (const wchar_t unit : text) {
-    if (unit == L'\\') {
-      out += "\\\\";
-    } else if (unit >= 0x20 && unit <= 0x7E) {
-      out += static_cast<char>(unit);
-    } else {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(unit));
-      out += code;
-    }
-  }
-  return out;
-}
 
 void write(const std::string& text) {
   DWORD written = 0;
@@ -77,15 +62,19 @@ std::string handleKind(DWORD which) {
 }
 
 void reportWhatWasReceived(int argc, wchar_t** argv) {
-  report("command-line", escaped(GetCommandLineW()));
+  report("command-line", escapedForReport(GetCommandLineW()));
+  wchar_t module[32768];
+  report("module",
+         escapedForReport(std::wstring(module, GetModuleFileNameW(nullptr, module, 32768))));
   report("argc", std::to_string(argc));
-  for (int i = 0; i < argc; ++i) report("argv[" + std::to_string(i) + "]", escaped(argv[i]));
+  for (int i = 0; i < argc; ++i)
+    report("argv[" + std::to_string(i) + "]", escapedForReport(argv[i]));
   wchar_t directory[32768];
   const DWORD length = GetCurrentDirectoryW(32768, directory);
-  report("current-directory", escaped(std::wstring(directory, length)));
+  report("current-directory", escapedForReport(std::wstring(directory, length)));
   for (const char* name : kReportedVariables) {
     std::wstring value;
-    report(name, variable(widened(name).c_str(), &value) ? escaped(value) : "(absent)");
+    report(name, variable(widened(name).c_str(), &value) ? escapedForReport(value) : "(absent)");
   }
   report("stdin", handleKind(STD_INPUT_HANDLE));
   report("stdout", handleKind(STD_OUTPUT_HANDLE));

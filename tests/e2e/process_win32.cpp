@@ -53,14 +53,29 @@ ProcessResult runProgram(const std::wstring& program, const ProcessOptions& opti
   CreatePipe(&errRead, &errWrite, &inherit, 0);
   SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
+  HANDLE input = nullptr;
+  if (options.inputFromPipe) {
+    HANDLE inWrite;
+    CreatePipe(&input, &inWrite, &inherit, 0);
+    CloseHandle(inWrite);
+  } else {
+    input =
+        CreateFileW(options.inputFile.empty() ? L"NUL" : options.inputFile.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  }
+  HANDLE outputFile = nullptr;
+  if (!options.outputFile.empty()) {
+    outputFile = CreateFileW(options.outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(outWrite);
+    outWrite = nullptr;
+  }
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
-  startup.hStdOutput = outWrite;
+  startup.hStdOutput = outputFile != nullptr ? outputFile : outWrite;
   startup.hStdError = errWrite;
 
   std::wstring commandLine = options.commandLine;
@@ -75,10 +90,12 @@ ProcessResult runProgram(const std::wstring& program, const ProcessOptions& opti
       CREATE_UNICODE_ENVIRONMENT, block.data(),
       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
       &info);
-  CloseHandle(outWrite);
+  if (outWrite != nullptr) CloseHandle(outWrite);
+  if (outputFile != nullptr) CloseHandle(outputFile);
   CloseHandle(errWrite);
   CloseHandle(input);
   ProcessResult result;
+  result.processId = info.dwProcessId;
   if (!started) {
     result.exitCode = 0xFFFFFFFF;
     result.standardError = "runProgram: CreateProcessW failed";

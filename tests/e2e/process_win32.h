@@ -12,6 +12,7 @@ struct ProcessResult {
   std::string standardOutput;
   std::string standardError;
   DWORD exitCode = 0;
+  DWORD processId = 0;
 };
 
 struct ProcessOptions {
@@ -24,6 +25,13 @@ struct ProcessOptions {
   // by `arguments` as given (already quoted by the caller).
   std::wstring commandLine;
   std::wstring arguments;
+  // Standard input: the NUL device unless a file is named here or a pipe is
+  // asked for (its writing end is closed at once, so the program reads EOF).
+  std::wstring inputFile;
+  bool inputFromPipe = false;
+  // Standard output into this file (created anew) instead of a pipe; the
+  // result's standardOutput stays empty.
+  std::wstring outputFile;
 };
 
 ProcessResult runProgram(const std::wstring& program, const ProcessOptions& options = {});
