@@ -39,7 +39,13 @@ PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count
     reader.output.size = kDecodedBlockSize;
     reader.output.pos = 0;
     const size_t result = ZSTD_decompressStream(reader.context, &reader.output, &reader.input);
-    if (ZSTD_isError(result)) return PayloadStatus::decodeFailed;
+    if (ZSTD_isError(result)) {
+      // Stay failed: an empty block and spent input make every later request
+      // fail too, instead of handing out what the failed call left behind.
+      reader.output.size = reader.output.pos = 0;
+      reader.input.pos = reader.input.size;
+      return PayloadStatus::decodeFailed;
+    }
     blockFilled = reader.output.pos == kDecodedBlockSize;
     reader.output.size = reader.output.pos;
     reader.output.pos = 0;

@@ -30,8 +30,9 @@ struct PayloadReader {
 PayloadStatus beginPayloadReader(PayloadReader& reader, const unsigned char* input,
                                  uint64_t inputLength);
 
-// Copies exactly `count` decoded bytes to `destination`, or reports
-// decodeFailed when the decoder rejects the input or the input runs out.
+// Copies exactly `count` (at least 1) decoded bytes to `destination`, or
+// reports decodeFailed when the decoder rejects the input or the input runs
+// out. After decodeFailed every later request fails as well.
 PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count);
 
 // Releases the context and then the block. Safe on a reader that failed to

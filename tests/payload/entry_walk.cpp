@@ -2,15 +2,29 @@
 
 #include "payload/format.h"
 
-WalkOutcome walkEntries(PayloadReader& reader, bool keepContents, uint64_t contentLimit,
-                        std::vector<WalkedEntry>& entries) {
+WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
+                        std::vector<WalkedEntry>* entries) {
+  WalkOutcome outcome = WalkOutcome::complete;
+  uint64_t left = decodedLimit;
+  // One request; false, with `outcome` set, when the walk must end.
+  const auto take = [&](void* destination, size_t count) {
+    if (count > left) {
+      outcome = WalkOutcome::limitReached;
+      return false;
+    }
+    left -= count;
+    if (takePayload(reader, destination, count) != PayloadStatus::ok) {
+      outcome = WalkOutcome::decodeFailed;
+      return false;
+    }
+    return true;
+  };
   unsigned char chunk[kContentChunkSize];
-  uint64_t contentSeen = 0;
   for (;;) {
     WalkedEntry entry;
     for (;;) {
       unsigned char unit[2];
-      if (takePayload(reader, unit, 2) != PayloadStatus::ok) return WalkOutcome::decodeFailed;
+      if (!take(unit, 2)) return outcome;
       const char16_t value = static_cast<char16_t>(unit[0] | unit[1] << 8);
       if (value == 0) break;
       if (entry.name.size() == kEntryNameCapacity - 1) return WalkOutcome::nameTooLong;
@@ -18,31 +32,26 @@ WalkOutcome walkEntries(PayloadReader& reader, bool keepContents, uint64_t conte
     }
     if (entry.name.empty()) return WalkOutcome::complete;
     unsigned char field[8];
-    if (takePayload(reader, field, 8) != PayloadStatus::ok) return WalkOutcome::decodeFailed;
+    if (!take(field, 8)) return outcome;
     entry.size = loadU64(field);
-    if (takePayload(reader, field, 4) != PayloadStatus::ok) return WalkOutcome::decodeFailed;
+    if (!take(field, 4)) return outcome;
     entry.checksum = loadU32(field);
-    if (entry.size > contentLimit - contentSeen) return WalkOutcome::limitReached;
-    contentSeen += entry.size;
     for (uint64_t remaining = entry.size; remaining > 0;) {
       const size_t piece = remaining < kContentChunkSize ? remaining : kContentChunkSize;
-      if (takePayload(reader, chunk, piece) != PayloadStatus::ok) {
-        return WalkOutcome::decodeFailed;
-      }
-      if (keepContents) entry.contents.append(reinterpret_cast<const char*>(chunk), piece);
+      if (!take(chunk, piece)) return outcome;
+      if (entries != nullptr) entry.contents.append(reinterpret_cast<const char*>(chunk), piece);
       remaining -= piece;
     }
-    entries.push_back(std::move(entry));
+    if (entries != nullptr) entries->push_back(std::move(entry));
   }
 }
 
-WalkResult walkEntries(const unsigned char* data, size_t length, bool keepContents,
-                       uint64_t contentLimit) {
+WalkResult walkEntries(const unsigned char* data, size_t length) {
   WalkResult result;
   PayloadReader reader;
   if (beginPayloadReader(reader, data + kAttachedHeaderSize, length - kAttachedHeaderSize) ==
       PayloadStatus::ok) {
-    result.outcome = walkEntries(reader, keepContents, contentLimit, result.entries);
+    result.outcome = walkEntries(reader, UINT64_MAX, &result.entries);
   }
   endPayloadReader(reader);
   return result;

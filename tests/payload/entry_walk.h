@@ -12,14 +12,14 @@ struct WalkedEntry {
   std::u16string name;
   uint64_t size = 0;
   uint32_t checksum = 0;
-  std::string contents;  // kept only when the walk is asked to keep it
+  std::string contents;
 };
 
 enum class WalkOutcome {
   complete,      // the end-of-list entry was read
   decodeFailed,  // the reader reported decodeFailed
   nameTooLong,   // a name ran past kEntryNameCapacity - 1 units
-  limitReached,  // more contents than `contentLimit`
+  limitReached,  // the next request would pass the limit on decoded bytes
 };
 
 struct WalkResult {
@@ -27,12 +27,12 @@ struct WalkResult {
   std::vector<WalkedEntry> entries;
 };
 
-// Walks the attached data at `data` (header included, `length` bytes in all).
-// The header must be "RUQ". Contents are kept when `keepContents`; the walk
-// stops with limitReached once the sizes read add up past `contentLimit`.
-WalkResult walkEntries(const unsigned char* data, size_t length, bool keepContents,
-                       uint64_t contentLimit = UINT64_MAX);
+// Walks the attached data at `data` ("RUQ" included, `length` bytes in all)
+// and keeps every entry with its contents.
+WalkResult walkEntries(const unsigned char* data, size_t length);
 
-// The same walk on a reader already begun.
-WalkOutcome walkEntries(PayloadReader& reader, bool keepContents, uint64_t contentLimit,
-                        std::vector<WalkedEntry>& entries);
+// The same walk on a reader already begun. Entries go to `entries` unless it
+// is null; the walk stops with limitReached rather than request more than
+// `decodedLimit` bytes in all.
+WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
+                        std::vector<WalkedEntry>* entries);

@@ -25,7 +25,7 @@ std::vector<unsigned char> pack(const std::vector<TestEntry>& entries,
 void expectRoundTrip(const std::vector<TestEntry>& entries) {
   const std::vector<unsigned char> data = pack(entries);
   ASSERT_FALSE(data.empty());
-  const WalkResult walk = walkEntries(data.data(), data.size(), true);
+  const WalkResult walk = walkEntries(data.data(), data.size());
   ASSERT_EQ(walk.outcome, WalkOutcome::complete);
   ASSERT_EQ(walk.entries.size(), entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -206,7 +206,7 @@ TEST(WriterAddFile, PacksAFileFromDiskAndNamesAMissingOne) {
     EXPECT_EQ(writer.frameLength() + 17, length);
   }
   std::fclose(out);
-  const WalkResult walk = walkEntries(reinterpret_cast<const unsigned char*>(buffer), length, true);
+  const WalkResult walk = walkEntries(reinterpret_cast<const unsigned char*>(buffer), length);
   std::free(buffer);
   ASSERT_EQ(walk.outcome, WalkOutcome::complete);
   ASSERT_EQ(walk.entries.size(), 1u);
