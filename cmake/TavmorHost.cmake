@@ -10,13 +10,13 @@ set(TAVMOR_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
 
 # The portable code as the packing tool links it, and a sanitized copy for
 # the host tests and fuzz targets.
-function(tavmor_portable_library name)
+function(tavmor_portable_library name zstd)
   add_library(${name} STATIC ${TAVMOR_PORTABLE_SOURCES})
   target_include_directories(${name} PUBLIC ${TAVMOR_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC PkgConfig::ZSTD ZLIB::ZLIB PRIVATE tavmor_warnings)
+  target_link_libraries(${name} PUBLIC ${zstd} ZLIB::ZLIB PRIVATE tavmor_warnings)
 endfunction()
-tavmor_portable_library(tavmor_portable)
-tavmor_portable_library(tavmor_portable_sanitized)
+tavmor_portable_library(tavmor_portable PkgConfig::ZSTD)
+tavmor_portable_library(tavmor_portable_sanitized PkgConfig::ZSTD)
 if(TAVMOR_SANITIZE)
   target_compile_options(tavmor_portable_sanitized PUBLIC ${TAVMOR_SANITIZER_FLAGS})
   target_link_options(tavmor_portable_sanitized PUBLIC ${TAVMOR_SANITIZER_FLAGS})
@@ -40,3 +40,27 @@ function(tavmor_writer_library name portable)
 endfunction()
 tavmor_writer_library(tavmor_writer tavmor_portable)
 tavmor_writer_library(tavmor_writer_sanitized tavmor_portable_sanitized)
+
+# The fuzz build (preset "fuzz", clang): the portable code and zstd's decoder,
+# built from the same sources as the launcher's, instrumented for libFuzzer so
+# that it explores the decoder's paths as well as ours.
+option(TAVMOR_FUZZ "Build the libFuzzer targets; needs clang" OFF)
+if(TAVMOR_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang" OR NOT CMAKE_C_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TAVMOR_FUZZ needs clang and clang++ (use the fuzz preset)")
+  endif()
+  set(TAVMOR_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=all)
+  include(TavmorZstdDecoder)
+  tavmor_zstd_decoder_library(tavmor_zstd_decoder_fuzz)
+  target_compile_options(tavmor_zstd_decoder_fuzz PRIVATE ${TAVMOR_FUZZ_FLAGS})
+  tavmor_portable_library(tavmor_portable_fuzz tavmor_zstd_decoder_fuzz)
+  target_compile_options(tavmor_portable_fuzz PUBLIC ${TAVMOR_FUZZ_FLAGS})
+
+  # A libFuzzer executable over the instrumented portable code.
+  function(tavmor_add_fuzz_target target)
+    add_executable(${target} ${ARGN})
+    target_link_libraries(${target} PRIVATE tavmor_portable_fuzz tavmor_warnings)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  endfunction()
+endif()

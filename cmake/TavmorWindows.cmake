@@ -1,20 +1,11 @@
 # Windows build: zstd's decoder from Debian's source package, zlib from
 # libz-mingw-w64-dev, GoogleTest from /usr/src/googletest, and tests run under
 # Wine with a prefix inside the build folder.
-set(TAVMOR_ZSTD_SOURCE ${TAVMOR_SOURCE_DIR}/.cache/zstd-src CACHE PATH "Debian's libzstd source tree")
-if(NOT EXISTS ${TAVMOR_ZSTD_SOURCE}/lib/zstd.h)
-  message(FATAL_ERROR "zstd sources not found in ${TAVMOR_ZSTD_SOURCE}; run scripts/setup")
-endif()
-file(GLOB TAVMOR_ZSTD_SOURCES ${TAVMOR_ZSTD_SOURCE}/lib/common/*.c
-     ${TAVMOR_ZSTD_SOURCE}/lib/decompress/*.c)
-# Only the decoder: the launcher never compresses. -O2 keeps the image small
-# without giving up decoding speed.
-add_library(tavmor_zstd_decoder STATIC ${TAVMOR_ZSTD_SOURCES})
+include(TavmorZstdDecoder)
+# -O2 keeps the image small without giving up decoding speed.
+tavmor_zstd_decoder_library(tavmor_zstd_decoder)
 set_target_properties(tavmor_zstd_decoder PROPERTIES OUTPUT_NAME zstd_decoder)
-target_include_directories(tavmor_zstd_decoder SYSTEM PUBLIC ${TAVMOR_ZSTD_SOURCE}/lib)
-target_compile_definitions(tavmor_zstd_decoder PRIVATE ZSTD_DISABLE_ASM XXH_NAMESPACE=ZSTD_
-                                                       ZSTD_LEGACY_SUPPORT=0)
-target_compile_options(tavmor_zstd_decoder PRIVATE -O2 -w)
+target_compile_options(tavmor_zstd_decoder PRIVATE -O2)
 
 find_library(TAVMOR_MINGW_ZLIB NAMES libz.a REQUIRED)
 find_path(TAVMOR_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
