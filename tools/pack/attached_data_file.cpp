@@ -1,0 +1,59 @@
+#include "attached_data_file.h"
+
+#include <zstd.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "errors.h"
+#include "payload/format.h"
+
+namespace {
+
+constexpr unsigned char kSignature[] = {'R', 'U', 'Q', 0x28, 0xB5, 0x2F, 0xFD};
+
+bool trailerFits(const unsigned char* data, size_t size, size_t offset, uint64_t frameLength) {
+  const uint64_t end = offset + kAttachedHeaderSize + frameLength + kAttachedTrailerSize;
+  if (end > size) return false;
+  unsigned char expected[kAttachedTrailerSize];
+  fillAttachedTrailer(expected, frameLength);
+  return std::memcmp(data + offset + kAttachedHeaderSize + frameLength, expected,
+                     kAttachedTrailerSize) == 0;
+}
+
+}  // namespace
+
+AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size) {
+  AttachedDataLocation firstCandidate;
+  const unsigned char* const end = data + size;
+  for (const unsigned char* at = data; size >= sizeof kSignature && at <= end - sizeof kSignature;
+       ++at) {
+    at =
+        static_cast<const unsigned char*>(std::memchr(at, 'R', (end - sizeof kSignature + 1) - at));
+    if (at == nullptr) break;
+    if (std::memcmp(at, kSignature, sizeof kSignature) != 0) continue;
+    const size_t offset = at - data;
+    const size_t afterHeader = size - offset - kAttachedHeaderSize;
+    const size_t frameLength = ZSTD_findFrameCompressedSize(at + kAttachedHeaderSize, afterHeader);
+    if (!ZSTD_isError(frameLength) && trailerFits(data, size, offset, frameLength)) {
+      return {true, offset, frameLength + kAttachedTrailerSize, true};
+    }
+    if (!firstCandidate.found) firstCandidate = {true, offset, afterHeader, false};
+  }
+  return firstCandidate;
+}
+
+AttachedDataFile loadAttachedData(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw UserError(file.string() + ": cannot open");
+  AttachedDataFile loaded;
+  in.seekg(0, std::ios::end);
+  loaded.bytes.resize(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(loaded.bytes.data()),
+          static_cast<std::streamsize>(loaded.bytes.size()));
+  if (!in) throw UserError(file.string() + ": cannot read");
+  loaded.location = locateAttachedData(loaded.bytes.data(), loaded.bytes.size());
+  if (!loaded.location.found) throw UserError(file.string() + ": no attached data found");
+  return loaded;
+}

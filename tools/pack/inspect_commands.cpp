@@ -1,0 +1,215 @@
+// tavmor-pack list, verify and extract: they read attached data through the
+// launcher's own payload reader.
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "arguments.h"
+#include "attached_data_file.h"
+#include "commands.h"
+#include "entry_names.h"
+#include "entry_stream.h"
+#include "errors.h"
+#include "json.h"
+#include "payload/format.h"
+#include "unicode.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kListUsage[] =
+    "usage: tavmor-pack list FILE [--json]\n"
+    "\n"
+    "Shows the entries of a launcher or an attached-data file: size, checksum\n"
+    "and name, one line each. With --json, a JSON array of objects with\n"
+    "\"name\", \"size\" and \"checksum\".\n";
+
+const char kVerifyUsage[] =
+    "usage: tavmor-pack verify FILE\n"
+    "\n"
+    "Decodes all attached data of a launcher or an attached-data file and checks\n"
+    "every entry's checksum against its contents and every name. Names the first\n"
+    "bad entry and exits 1 when something is wrong.\n";
+
+const char kExtractUsage[] =
+    "usage: tavmor-pack extract FILE DIR\n"
+    "\n"
+    "Verifies FILE, then writes every entry as a file below DIR (created when\n"
+    "missing), replacing files of the same name. Nothing is written outside DIR.\n";
+
+// Parses the arguments of a command with `positionalCount` operands; prints
+// the usage and returns false for --help.
+bool parseCommand(const std::vector<std::string>& arguments, std::vector<OptionSpec> specs,
+                  size_t positionalCount, const char* usage, ParsedArguments& parsed) {
+  specs.push_back({"--help", "-h", false});
+  parsed = parseArguments(arguments, specs);
+  if (parsed.has("--help")) {
+    std::cout << usage;
+    return false;
+  }
+  if (parsed.positional.size() != positionalCount) {
+    throw UserError(std::string(usage).substr(0, std::string(usage).find('\n')));
+  }
+  return true;
+}
+
+class ListHandler : public EntryHandler {
+ public:
+  explicit ListHandler(bool json) : json_(json) {}
+  void begin(const EntryHeader& entry) override {
+    if (json_) {
+      std::printf("%s\n  {\"name\": %s, \"size\": %" PRIu64 ", \"checksum\": %" PRIu32 "}",
+                  count_ == 0 ? "[" : ",", jsonString(entry.name).c_str(), entry.size,
+                  entry.checksum);
+    } else {
+      std::printf("%12" PRIu64 "  %08" PRIx32 "  %s\n", entry.size, entry.checksum,
+                  toUtf8(entry.name).c_str());
+    }
+    ++count_;
+  }
+  void finish() {
+    if (json_) std::printf(count_ == 0 ? "[]\n" : "\n]\n");
+  }
+
+ private:
+  bool json_;
+  size_t count_ = 0;
+};
+
+// Checks what a launcher relies on: every checksum, and names that Windows
+// creates as they stand, each in a place of its own.
+class VerifyHandler : public EntryHandler {
+ public:
+  explicit VerifyHandler(const std::string& shownName) : shownName_(shownName) {}
+  void begin(const EntryHeader& entry) override {
+    entry_ = entry;
+    crc_ = 0;
+    std::string problem = entryNameProblem(entry.name);
+    const std::u16string clash = problem.empty() ? names_.add(entry.name) : std::u16string();
+    if (!clash.empty())
+      problem = "the name equals \"" + toUtf8(clash) + "\" without regard to case";
+    if (!problem.empty()) fail(problem);
+  }
+  void contents(const unsigned char* data, size_t length) override {
+    crc_ = extendCrc(crc_, data, length);
+  }
+  void end() override {
+    const uint32_t actual = checksumFromCrc(crc_);
+    if (actual != entry_.checksum) {
+      char text[96];
+      std::snprintf(text, sizeof text,
+                    "checksum mismatch: stored %08" PRIx32 ", contents %08" PRIx32, entry_.checksum,
+                    actual);
+      fail(text);
+    }
+    ++entries_;
+    bytes_ += entry_.size;
+  }
+  size_t entries() const { return entries_; }
+  uint64_t bytes() const { return bytes_; }
+
+ private:
+  [[noreturn]] void fail(const std::string& problem) {
+    throw UserError(shownName_ + ": entry \"" + toUtf8(entry_.name) + "\": " + problem);
+  }
+
+  std::string shownName_;
+  EntryHeader entry_;
+  uint32_t crc_ = 0;
+  EntryNameSet names_;
+  size_t entries_ = 0;
+  uint64_t bytes_ = 0;
+};
+
+// Decodes everything and checks it; throws a UserError at the first fault.
+VerifyHandler verifyAll(const AttachedDataFile& file, const std::string& shownName) {
+  VerifyHandler verifier(shownName);
+  readEntries(file, shownName, verifier);
+  if (!file.location.trailerMatches) {
+    throw UserError(shownName + ": damaged attached data: the trailer does not match the frame");
+  }
+  return verifier;
+}
+
+// Writes entries below a folder that was verified first, so every name is a
+// plain relative path. Refuses to write through a symbolic link that is
+// already there, which could lead outside the folder.
+class ExtractHandler : public EntryHandler {
+ public:
+  explicit ExtractHandler(const fs::path& root) : root_(root) {}
+  void begin(const EntryHeader& entry) override {
+    fs::path path = root_;
+    std::u16string name = entry.name;
+    size_t start = 0;
+    for (size_t cut; (cut = name.find(u'\\', start)) != std::u16string::npos; start = cut + 1) {
+      path /= toUtf8(name.substr(start, cut - start));
+      const fs::file_status status = fs::symlink_status(path);
+      if (!fs::exists(status)) {
+        fs::create_directory(path);
+      } else if (!fs::is_directory(status) || fs::is_symlink(status)) {
+        throw UserError(path.string() + ": in the way of \"" + toUtf8(name) +
+                        "\": not a folder (symbolic links are not followed)");
+      }
+    }
+    path /= toUtf8(name.substr(start));
+    const fs::file_status status = fs::symlink_status(path);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      throw UserError(path.string() + ": in the way: not a regular file");
+    }
+    out_.open(path, std::ios::binary | std::ios::trunc);
+    if (!out_) throw UserError(path.string() + ": cannot create");
+    path_ = path;
+  }
+  void contents(const unsigned char* data, size_t length) override {
+    out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
+  }
+  void end() override {
+    out_.close();
+    if (!out_) throw UserError(path_.string() + ": cannot write");
+  }
+
+ private:
+  fs::path root_;
+  fs::path path_;
+  std::ofstream out_;
+};
+
+}  // namespace
+
+int runList(const std::vector<std::string>& arguments) {
+  ParsedArguments parsed;
+  if (!parseCommand(arguments, {{"--json", nullptr, false}}, 1, kListUsage, parsed)) return 0;
+  const std::string shown = parsed.positional[0];
+  const AttachedDataFile file = loadAttachedData(shown);
+  ListHandler lister(parsed.has("--json"));
+  readEntries(file, shown, lister);
+  lister.finish();
+  return 0;
+}
+
+int runVerify(const std::vector<std::string>& arguments) {
+  ParsedArguments parsed;
+  if (!parseCommand(arguments, {}, 1, kVerifyUsage, parsed)) return 0;
+  const std::string shown = parsed.positional[0];
+  const VerifyHandler verified = verifyAll(loadAttachedData(shown), shown);
+  std::cout << shown << ": " << verified.entries() << " entries, " << verified.bytes()
+            << " bytes, every checksum matches\n";
+  return 0;
+}
+
+int runExtract(const std::vector<std::string>& arguments) {
+  ParsedArguments parsed;
+  if (!parseCommand(arguments, {}, 2, kExtractUsage, parsed)) return 0;
+  const std::string shown = parsed.positional[0];
+  const AttachedDataFile file = loadAttachedData(shown);
+  const VerifyHandler verified = verifyAll(file, shown);
+  const fs::path root = parsed.positional[1];
+  fs::create_directories(root);
+  ExtractHandler extractor(root);
+  readEntries(file, shown, extractor);
+  std::cout << shown << ": " << verified.entries() << " files written below " << root.string()
+            << "\n";
+  return 0;
+}
