@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <cstdio>
-
 #include "diag/report.h"
 #include "launcher/environment_protocol.h"
 #include "target/environment.h"
@@ -14,11 +12,9 @@ void prepareLauncherEnvironment() {
   setEnvironmentValue("TAVMOR_ONEFILE_TIME_US", nullptr);
   setEnvironmentValue("TAVMOR_ONEFILE_RANDOM", nullptr);
 
-  char digits[128];
-  std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(GetCurrentProcessId()));
-  Unit wideDigits[128] = {0};
-  widenByteText(wideDigits, 128, digits);
-  setEnvironmentValue("TAVMOR_ONEFILE_PARENT", wideDigits);
+  Unit digits[kProcessIdTextCapacity];
+  formatProcessId(GetCurrentProcessId(), digits);
+  setEnvironmentValue("TAVMOR_ONEFILE_PARENT", digits);
 }
 
 void publishChildEnvironment(const Unit* firstArgument) {

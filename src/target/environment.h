@@ -3,6 +3,7 @@
 // environment protocol.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "diag/text.h"
 
@@ -10,6 +11,11 @@
 // units behind the text already in `buffer`. Aborts unless every byte becomes
 // exactly one unit, or when the result does not fit with its terminator.
 void widenByteText(Unit* buffer, size_t capacity, const char* text);
+
+// The process id as the environment protocol writes it: "%ld" digits, widened
+// by the rule above into `buffer`, which it replaces.
+constexpr size_t kProcessIdTextCapacity = 128;
+void formatProcessId(uint32_t processId, Unit (&buffer)[kProcessIdTextCapacity]);
 
 // Sets the variable, or removes it when `value` is null. Returns the
 // platform's success flag, which callers may ignore.

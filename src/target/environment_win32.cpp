@@ -1,9 +1,7 @@
 #include <windows.h>
 
-#include <cstdlib>
 #include <cwchar>
 
-#include "diag/report.h"
 #include "target/environment.h"
 
 namespace {
@@ -17,15 +15,6 @@ void widenName(Unit (&wide)[kNameCapacity], const char* name) {
 }
 }  // namespace
 
-void widenByteText(Unit* buffer, size_t capacity, const char* text) {
-  for (const char* p = text; *p != 0; ++p) {
-    const char single[2] = {*p, 0};
-    wchar_t converted[2] = {0, 0};
-    if (std::mbstowcs(converted, single, 2) != 1) abortSilently();
-    appendUnit(buffer, capacity, static_cast<Unit>(converted[0]));
-  }
-}
-
 bool setEnvironmentValue(const char* name, const Unit* value) {
   Unit wideName[kNameCapacity];
   widenName(wideName, name);
@@ -36,9 +25,9 @@ bool setEnvironmentValue(const char* name, const Unit* value) {
 Unit* copyEnvironmentValue(const char* name) {
   Unit wideName[kNameCapacity];
   widenName(wideName, name);
-  const DWORD length = GetEnvironmentVariableW(
-      reinterpret_cast<const wchar_t*>(wideName),
-      reinterpret_cast<wchar_t*>(valueBuffer), kValueCapacity);
+  const DWORD length =
+      GetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(wideName),
+                              reinterpret_cast<wchar_t*>(valueBuffer), kValueCapacity);
   if (length == 0 || length > kValueCapacity) return nullptr;
   return reinterpret_cast<Unit*>(_wcsdup(reinterpret_cast<const wchar_t*>(valueBuffer)));
 }

@@ -1,0 +1,98 @@
+#include <windows.h>
+
+#include <cwchar>
+
+#include "diag/report.h"
+#include "target/directories.h"
+#include "target/spec.h"
+
+Unit* knownDirectories[kKnownDirectoryCapacity];
+int32_t knownDirectoryCount = 0;
+
+namespace {
+
+const wchar_t* wide(const Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// A copy that cannot be allocated is simply not recorded: the directory then
+// costs one more system call when it is asked for again.
+void recordDirectory(const Unit* path) {
+  if (knownDirectoryCount >= kKnownDirectoryCapacity) return;
+  Unit* const copy = reinterpret_cast<Unit*>(_wcsdup(wide(path)));
+  if (copy == nullptr) return;
+  knownDirectories[knownDirectoryCount++] = copy;
+}
+
+bool isKnownDirectory(const Unit* path) {
+  for (int32_t i = 0; i < knownDirectoryCount; ++i) {
+    if (std::wcscmp(wide(knownDirectories[i]), wide(path)) == 0) return true;
+  }
+  return false;
+}
+
+// Ends `path` at its last backslash after the first character, leaving the
+// parent directory. False when there is none: the path has no parent to make.
+bool cutToParent(Unit* path) {
+  for (size_t i = unitLength(path); i > 1; --i) {
+    if (path[i - 1] == u'\\') {
+      path[i - 1] = 0;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ensureDirectory(const Unit* path) {
+  // The home directory exists by definition and is never created; it goes
+  // first so that nothing above it is ever tried.
+  if (knownDirectoryCount == 0) {
+    static PathBuffer home;
+    if (!expandSpec(home, u"{HOME}", kPathCapacity)) fatalSpecError(u"{HOME}");
+    recordDirectory(home);
+  }
+  if (isKnownDirectory(path)) return true;
+  if (path[0] != 0 && path[1] == u':' && path[2] == 0) return true;
+
+  if (!CreateDirectoryW(/*lpPathName=*/wide(path), /*lpSecurityAttributes=*/nullptr)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) return false;
+  }
+  recordDirectory(path);
+  return true;
+}
+
+void createParentDirectories(const Unit* path) {
+  // Every ancestor is a prefix of the path, so one working copy serves the
+  // whole walk: climbing puts a terminator where a backslash was, and coming
+  // back down puts the backslash back. The directories are tried in the same
+  // order as by making the ancestors of each missing parent first, without a
+  // stack that grows with the depth of the path.
+  PathBuffer work;
+  copyText(work, kPathCapacity, path);
+
+  // Climb until a directory exists or there is no parent left.
+  int levels = 0;
+  bool foundExisting = false;
+  while (cutToParent(work)) {
+    ++levels;
+    if (ensureDirectory(work)) {
+      foundExisting = true;
+      break;
+    }
+  }
+  if (levels == 0) return;
+
+  // The topmost missing directory has no parent to make; it is tried once
+  // more all the same, then each level below it.
+  if (!foundExisting) ensureDirectory(work);
+  for (; levels > 1; --levels) {
+    work[unitLength(work)] = u'\\';
+    ensureDirectory(work);
+  }
+}
+
+void createEntryDirectories(const Unit* entryPath) {
+  // The entry's directory is the parent of its file: the same walk.
+  createParentDirectories(entryPath);
+}

@@ -1,0 +1,255 @@
+#include "target/spec.h"
+
+#include <cstdlib>
+
+#include "diag/report.h"
+#include "launcher/build_constants.h"
+#include "target/environment.h"
+#include "target/placeholders.h"
+#include "target/time_and_random.h"
+
+namespace {
+
+// A name between braces holds at most this many units with its terminator.
+constexpr size_t kNameCapacity = 1024;
+
+enum class Placeholder {
+  kTemp,
+  kProgram,
+  kProgramBase,
+  kProgramDir,
+  kPid,
+  kHome,
+  kCacheDir,
+  kBuildTimeValue,
+  kRandom,
+  kTimeUs,
+  kTime,
+};
+
+struct PlaceholderName {
+  const char* name;
+  Placeholder placeholder;
+  const Unit* buildTimeValue;  // the constant behind a kBuildTimeValue
+};
+
+constexpr PlaceholderName kPlaceholderNames[] = {
+    {"TEMP", Placeholder::kTemp, nullptr},
+    {"PROGRAM", Placeholder::kProgram, nullptr},
+    {"PROGRAM_BASE", Placeholder::kProgramBase, nullptr},
+    {"PROGRAM_DIR", Placeholder::kProgramDir, nullptr},
+    {"PID", Placeholder::kPid, nullptr},
+    {"HOME", Placeholder::kHome, nullptr},
+    {"CACHE_DIR", Placeholder::kCacheDir, nullptr},
+    {"COMPANY", Placeholder::kBuildTimeValue, tavmorCompanyName},
+    {"PRODUCT", Placeholder::kBuildTimeValue, tavmorProductName},
+    {"VERSION", Placeholder::kBuildTimeValue, tavmorVersion},
+    {"FILE_VERSION", Placeholder::kBuildTimeValue, tavmorFileVersion},
+    {"PRODUCT_VERSION", Placeholder::kBuildTimeValue, tavmorProductVersion},
+    {"RANDOM", Placeholder::kRandom, nullptr},
+    {"TIME_US", Placeholder::kTimeUs, nullptr},
+    {"TIME", Placeholder::kTime, nullptr},
+};
+
+// The output buffer with its end tracked, so nothing is measured twice.
+struct Output {
+  Unit* text;
+  uint64_t capacity;  // terminator included
+  uint64_t length;
+};
+
+Unit foldAsciiCase(Unit unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
+
+// Names and the ".exe" suffix are ASCII, so folding A-Z alone decides.
+bool equalIgnoringCase(const Unit* text, const char* ascii) {
+  for (; *ascii != 0; ++text, ++ascii) {
+    if (foldAsciiCase(*text) != foldAsciiCase(static_cast<Unit>(*ascii))) return false;
+  }
+  return *text == 0;
+}
+
+const PlaceholderName* lookUp(const Unit* name) {
+  for (const PlaceholderName& entry : kPlaceholderNames) {
+    if (equalIgnoringCase(name, entry.name)) return &entry;
+  }
+  return nullptr;
+}
+
+// Values of the system's own making must fit: a cut one would name another
+// directory.
+void appendOrAbort(Output& output, const Unit* value) {
+  for (const Unit* p = value; *p != 0; ++p) {
+    if (output.length + 1 >= output.capacity) abortSilently();
+    output.text[output.length++] = *p;
+    output.text[output.length] = 0;
+  }
+}
+
+// Folders are joined with literal backslashes in the spec, so a value's own
+// trailing ones would double them; a drive root thus becomes "C:".
+void stripTrailingBackslashes(Output& output) {
+  while (output.length > 0 && output.text[output.length - 1] == u'\\') {
+    output.text[--output.length] = 0;
+  }
+}
+
+// {PROGRAM} and its two shortened forms. False when the path cannot be had
+// whole.
+bool appendProgramPath(Output& output, Placeholder form) {
+  Unit* const path = output.text + output.length;
+  if (!writeProgramPath(path, output.capacity - output.length)) {
+    *path = 0;
+    return false;
+  }
+  uint64_t length = unitLength(path);
+  if (form == Placeholder::kProgramBase && length >= 4 &&
+      equalIgnoringCase(path + length - 4, ".exe")) {
+    length -= 4;
+  } else if (form == Placeholder::kProgramDir) {
+    for (uint64_t i = length; i > 0; --i) {
+      if (path[i - 1] == u'\\') {
+        length = i - 1;
+        break;
+      }
+    }
+  }
+  path[length] = 0;
+  output.length += length;
+  return true;
+}
+
+bool appendTemporaryDirectory(Output& output) {
+  Unit* const path = output.text + output.length;
+  if (!writeTemporaryDirectory(path, output.capacity - output.length)) {
+    *path = 0;
+    return false;
+  }
+  output.length += unitLength(path);
+  return true;
+}
+
+bool appendUserFolder(Output& output, UserFolder folder) {
+  Unit path[kUserFolderCapacity];
+  if (!readUserFolder(folder, path)) return false;
+  path[kUserFolderCapacity - 1] = 0;  // never read past the platform's buffer
+  appendOrAbort(output, path);
+  return true;
+}
+
+// The launcher's process id as its environment protocol published it, else
+// this process's own. The inherited value becomes part of a path, so it must
+// be what the protocol writes: ASCII digits and nothing else.
+void appendProcessId(Output& output) {
+  Unit* const inherited = copyEnvironmentValue("TAVMOR_ONEFILE_PARENT");
+  if (inherited != nullptr) {
+    for (const Unit* p = inherited; *p != 0; ++p) {
+      if (*p < u'0' || *p > u'9') abortSilently();
+    }
+    appendOrAbort(output, inherited);
+    std::free(inherited);
+    return;
+  }
+  Unit digits[kProcessIdTextCapacity];
+  formatProcessId(currentProcessId(), digits);
+  appendOrAbort(output, digits);
+}
+
+// {TIME}, {TIME_US} and {RANDOM} keep the first value made in the process
+// tree: it is stored in the environment, which every later expansion and the
+// child see. A failed store is not fatal; a later expansion makes a new one.
+void appendStableValue(Output& output, Placeholder placeholder) {
+  const char* variable = placeholder == Placeholder::kTime     ? "TAVMOR_ONEFILE_START"
+                         : placeholder == Placeholder::kTimeUs ? "TAVMOR_ONEFILE_TIME_US"
+                                                               : "TAVMOR_ONEFILE_RANDOM";
+  Unit* const stored = copyEnvironmentValue(variable);
+  if (stored != nullptr) {
+    appendOrAbort(output, stored);
+    std::free(stored);
+    return;
+  }
+  Unit fresh[kStableValueCapacity];
+  if (placeholder == Placeholder::kTime) {
+    formatStartTime(readSystemTime(), fresh);
+  } else if (placeholder == Placeholder::kTimeUs) {
+    formatMicroseconds(readSystemTime(), fresh);
+  } else {
+    makeRandomString(readRandomSeed(), fresh);
+  }
+  setEnvironmentValue(variable, fresh);
+  appendOrAbort(output, fresh);
+}
+
+// Appends the value of a closed placeholder. False on an unknown name or a
+// system value that cannot be had.
+bool appendPlaceholder(Output& output, const Unit* name) {
+  const PlaceholderName* const entry = lookUp(name);
+  if (entry == nullptr) return false;
+  const Placeholder placeholder = entry->placeholder;
+  switch (placeholder) {
+    case Placeholder::kTemp:
+      if (!appendTemporaryDirectory(output)) return false;
+      stripTrailingBackslashes(output);
+      return true;
+    case Placeholder::kHome:
+    case Placeholder::kCacheDir:
+      if (!appendUserFolder(output, placeholder == Placeholder::kHome
+                                        ? UserFolder::kProfile
+                                        : UserFolder::kLocalApplicationData)) {
+        return false;
+      }
+      stripTrailingBackslashes(output);
+      return true;
+    case Placeholder::kProgram:
+    case Placeholder::kProgramBase:
+    case Placeholder::kProgramDir:
+      return appendProgramPath(output, placeholder);
+    case Placeholder::kPid:
+      appendProcessId(output);
+      return true;
+    case Placeholder::kBuildTimeValue:
+      appendOrAbort(output, entry->buildTimeValue);
+      return true;
+    case Placeholder::kRandom:
+    case Placeholder::kTimeUs:
+    case Placeholder::kTime:
+      appendStableValue(output, placeholder);
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool expandSpec(Unit* output, const Unit* spec, uint64_t capacity) {
+  // Without room for the terminator not even a failure could be reported.
+  if (capacity == 0) abortSilently();
+  Output out = {output, capacity, 0};
+  output[0] = 0;
+
+  Unit name[kNameCapacity];
+  size_t nameLength = 0;
+  bool placeholderOpen = false;
+  for (const Unit* p = spec; *p != 0; ++p) {
+    if (*p == u'{') {
+      // A second "{" drops the name begun so far and starts a new one.
+      placeholderOpen = true;
+      nameLength = 0;
+    } else if (*p == u'}' && placeholderOpen) {
+      name[nameLength] = 0;
+      placeholderOpen = false;
+      if (!appendPlaceholder(out, name)) return false;
+    } else if (placeholderOpen) {
+      // No placeholder name is this long; refusing it keeps the name buffer
+      // whole.
+      if (nameLength + 1 >= kNameCapacity) return false;
+      name[nameLength++] = *p;
+    } else {
+      // Literal text, a "}" with no placeholder open included.
+      if (out.length + 1 >= out.capacity) return false;
+      output[out.length++] = *p;
+      output[out.length] = 0;
+    }
+  }
+  // A placeholder still open at the end is dropped with its name.
+  return true;
+}
