@@ -1,0 +1,168 @@
+// Extraction as a user sees it: what lands in the target directory on a first
+// run, what a second run leaves alone, and what it repairs.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "process_win32.h"
+
+namespace {
+
+const char* const kFiles[] = {
+    "app.exe",           "readme.txt",         "empty.txt",
+    "edges\\32767.bin",  "edges\\32768.bin",   "edges\\32769.bin",
+    "edges\\131071.bin", "edges\\131072.bin",  "edges\\131073.bin",
+    "a\\b\\c\\deep.txt", "several-blocks.bin", "zz-last-incompressible.bin"};
+
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::wstring launcher(const char* name) {
+  return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/" + name + ".exe");
+}
+
+std::wstring sourceFile(const char* name) {
+  return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/extraction_app/") + wide(name);
+}
+
+// Every launcher here uses the relative spec "cache\app", so each test gets
+// its own target directory below a fresh working directory.
+struct Run {
+  std::wstring workDir = makeScratchDirectory(L"extract");
+  std::wstring target() const { return workDir + L"\\cache\\app"; }
+  std::wstring file(const char* name) const { return target() + L"\\" + wide(name); }
+  ProcessResult start(const char* launcherName = "extraction_launcher") const {
+    ProcessOptions options;
+    options.workingDirectory = workDir;
+    return runProgram(launcher(launcherName), options);
+  }
+};
+
+const FILETIME kOldTime = {0x2A69C000, 0x01C00000};  // a date long past
+
+void setWriteTime(const std::wstring& path, const FILETIME& time) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
+bool hasOldWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  return CompareFileTime(&data.ftLastWriteTime, &kOldTime) == 0;
+}
+
+void expectAllFilesIntact(const Run& run) {
+  for (const char* name : kFiles) {
+    EXPECT_EQ(readWholeFile(run.file(name)), readWholeFile(sourceFile(name))) << name;
+  }
+}
+
+// Marks every unpacked file with an old write time, so a later run that
+// opens one for writing shows.
+void markAllOld(const Run& run) {
+  for (const char* name : kFiles) setWriteTime(run.file(name), kOldTime);
+}
+
+TEST(Extraction, FirstRunWritesEveryFileAndPrintsNothing) {
+  Run run;
+  const ProcessResult result = run.start();
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(result.standardError, "");
+  expectAllFilesIntact(run);
+}
+
+TEST(Extraction, ExtractionDirectoryReusedWithoutWrites) {
+  Run run;
+  ASSERT_EQ(run.start().exitCode, 0u);
+  markAllOld(run);
+
+  const ProcessResult second = run.start();
+  EXPECT_EQ(second.exitCode, 0u);
+  EXPECT_EQ(second.standardOutput + second.standardError, "");
+  for (const char* name : kFiles) {
+    // An empty file can never match its stored checksum: it is written again.
+    EXPECT_EQ(hasOldWriteTime(run.file(name)), std::string(name) != "empty.txt") << name;
+  }
+  expectAllFilesIntact(run);
+}
+
+TEST(Extraction, RecoverChangedMissingAndTruncatedFiles) {
+  Run run;
+  ASSERT_EQ(run.start().exitCode, 0u);
+  writeWholeFile(run.file("readme.txt"), "changed by the user");
+  DeleteFileW(run.file("a\\b\\c\\deep.txt").c_str());
+  const std::string blocks = readWholeFile(run.file("several-blocks.bin"));
+  writeWholeFile(run.file("several-blocks.bin"), blocks.substr(0, blocks.size() / 2));
+  markAllOld(run);
+
+  ASSERT_EQ(run.start().exitCode, 0u);
+  const std::map<std::string, bool> rewritten = {
+      {"readme.txt", true}, {"a\\b\\c\\deep.txt", true}, {"several-blocks.bin", true},
+      {"empty.txt", true}};
+  for (const char* name : kFiles) {
+    EXPECT_EQ(hasOldWriteTime(run.file(name)), rewritten.count(name) == 0) << name;
+  }
+  expectAllFilesIntact(run);
+}
+
+TEST(Extraction, FileThatCannotBeOpenedForWritingEndsTheRun) {
+  Run run;
+  ASSERT_EQ(run.start().exitCode, 0u);
+  const std::wstring readme = run.file("readme.txt");
+  const std::string expected =
+      "Error, failed to open '" + std::string(readme.begin(), readme.end()) + "' for writing.\r\n";
+
+  // Read-only attribute.
+  writeWholeFile(readme, "stale");
+  SetFileAttributesW(readme.c_str(), FILE_ATTRIBUTE_READONLY);
+  ProcessResult result = run.start();
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(result.standardError, expected);
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(readWholeFile(run.file("app.exe")), readWholeFile(sourceFile("app.exe")));
+  SetFileAttributesW(readme.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // Held open by another process without write sharing.
+  HANDLE held = CreateFileW(readme.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  result = run.start();
+  CloseHandle(held);
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(result.standardError, expected);
+
+  ASSERT_EQ(run.start().exitCode, 0u);
+  expectAllFilesIntact(run);
+}
+
+TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {
+  Run run;
+  const ProcessResult cut = run.start("extraction_cut_launcher");
+  EXPECT_EQ(cut.standardOutput, "Error, couldn't decode attached data.\r\n");
+  EXPECT_EQ(cut.standardError, "");
+  EXPECT_EQ(cut.exitCode, 2u);
+  for (const char* name : kFiles) {
+    if (std::string(name) == "zz-last-incompressible.bin") continue;
+    EXPECT_EQ(readWholeFile(run.file(name)), readWholeFile(sourceFile(name))) << name;
+  }
+  const std::string partial = readWholeFile(run.file("zz-last-incompressible.bin"));
+  EXPECT_LT(partial.size(), readWholeFile(sourceFile("zz-last-incompressible.bin")).size());
+
+  ASSERT_EQ(run.start().exitCode, 0u);
+  expectAllFilesIntact(run);
+}
+
+TEST(Extraction, EntryPathBeyondPathCapacityAbortsBeforeWriting) {
+  // Its spec is a 4088-unit absolute path: with "\app.exe" the first entry's
+  // path needs 4097 units with its terminator, one more than fits.
+  Run run;
+  const ProcessResult result = run.start("extraction_long_launcher");
+  EXPECT_EQ(result.exitCode, 3u);  // the runtime's abnormal termination
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_FALSE(pathExists(L"C:\\tavmor-long"));
+}
+
+}  // namespace
