@@ -45,8 +45,8 @@ uint32_t readU32() {
 // decoded, and dropped.
 void skipContents(uint64_t remaining) {
   while (remaining > 0) {
-    const size_t piece = remaining < kContentChunkSize ? static_cast<size_t>(remaining)
-                                                       : kContentChunkSize;
+    const size_t piece =
+        remaining < kContentChunkSize ? static_cast<size_t>(remaining) : kContentChunkSize;
     readPayload(chunkBuffer, piece);
     remaining -= piece;
   }
