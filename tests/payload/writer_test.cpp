@@ -87,8 +87,8 @@ TEST(WriterLayout, HeaderFrameAndTrailerWithTheFramesLength) {
 }
 
 TEST(WriterLayout, WindowNeverExceedsWhatTheDecoderAccepts) {
-  for (const WriterSettings settings : {WriterSettings{1, 0}, WriterSettings{19, 0},
-                                        WriterSettings{19, 2}}) {
+  for (const WriterSettings settings :
+       {WriterSettings{1, 0}, WriterSettings{19, 0}, WriterSettings{19, 2}}) {
     const std::vector<unsigned char> data = pack({{u"a", patternedBytes(300000, 6)}}, settings);
     ZSTD_frameHeader header;
     ASSERT_EQ(ZSTD_getFrameHeader(&header, data.data() + 3, data.size() - 3), 0u);
