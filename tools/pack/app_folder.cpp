@@ -22,12 +22,17 @@ class FolderScanner {
     if (!ancestors_.insert(real).second) {
       throw UserError(folder.string() + ": symbolic link loop");
     }
+    // Only the outermost of nested empty folders is named.
+    const size_t emptyBefore = folder_.emptyFolders.size();
     std::vector<fs::directory_entry> entries(fs::directory_iterator(folder), {});
     std::sort(entries.begin(), entries.end());
     size_t added = 0;
     for (const fs::directory_entry& entry : entries) added += scanEntry(entry, prefix, shown);
     ancestors_.erase(real);
-    if (added == 0 && !prefix.empty()) folder_.emptyFolders.push_back(shown);
+    if (added == 0 && !prefix.empty()) {
+      folder_.emptyFolders.resize(emptyBefore);
+      folder_.emptyFolders.push_back(shown);
+    }
     return added;
   }
 

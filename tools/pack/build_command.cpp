@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -182,65 +183,67 @@ struct PackedSize {
   uint64_t attachedData = 0;
 };
 
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads `in` from its start, hands every piece to `consume` and returns the
+// byte count and the checksum.
+template <typename Consume>
+std::pair<uint64_t, uint32_t> readFilePass(std::FILE* in, const AppFile& file,
+                                           std::vector<unsigned char>& buffer, Consume&& consume) {
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  size_t got;
+  std::rewind(in);
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+    crc = extendCrc(crc, buffer.data(), got);
+    size += got;
+    consume(got, size);
+  }
+  if (std::ferror(in)) {
+    throw UserError(file.path.string() + ": cannot read: " + std::strerror(errno));
+  }
+  return {size, checksumFromCrc(crc)};
+}
+
 // Streams every file into the writer: a first pass for the checksum, which
 // precedes the contents, a second for the contents. A file that changes in
-// between is refused by name.
+// between is refused by name rather than packed with a wrong checksum.
 PackedSize writeAttachedData(const AppFolder& folder, const fs::path& out,
                              const WriterSettings& settings) {
   uint64_t total = 0;
   for (const AppFile& file : folder.files) total += file.size;
   Progress progress(total, standardErrorIsTerminal());
-  std::FILE* const data = std::fopen(out.c_str(), "wb");
+  const OpenFile data(std::fopen(out.c_str(), "wb"));
   if (data == nullptr) throw std::runtime_error(out.string() + ": cannot create");
   AttachedDataWriter writer;
   std::string error;
+  const auto check = [&error](bool ok) {
+    if (!ok) throw std::runtime_error("writing the attached data: " + error);
+  };
   std::vector<unsigned char> buffer(1 << 16);
   PackedSize packed;
-  const auto check = [&](bool ok) {
-    if (!ok) {
-      std::fclose(data);
-      throw std::runtime_error("writing the attached data: " + error);
-    }
-  };
-  check(writer.open(data, settings, error));
+  check(writer.open(data.get(), settings, error));
   for (const AppFile& file : folder.files) {
-    std::FILE* const in = std::fopen(file.path.c_str(), "rb");
-    if (in == nullptr)
+    const OpenFile in(std::fopen(file.path.c_str(), "rb"));
+    if (in == nullptr) {
       throw UserError(file.path.string() + ": cannot open: " + std::strerror(errno));
-    const auto readPass = [&](auto&& consume) {
-      uint64_t size = 0;
-      uint32_t crc = 0;
-      size_t got;
-      std::rewind(in);
-      while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-        crc = extendCrc(crc, buffer.data(), got);
-        size += got;
-        consume(got, size);
-      }
-      if (std::ferror(in)) {
-        std::fclose(in);
-        throw UserError(file.path.string() + ": cannot read: " + std::strerror(errno));
-      }
-      return std::make_pair(size, checksumFromCrc(crc));
-    };
-    const auto [size, checksum] = readPass([](size_t, uint64_t) {});
-    check(writer.beginEntry(file.name, size, checksum, error));
-    const auto changed = [&] {
-      std::fclose(in);
-      return UserError(file.path.string() + ": changed while it was being packed");
-    };
-    const auto second = readPass([&](size_t got, uint64_t soFar) {
-      if (soFar > size) throw changed();
+    }
+    const UserError changed(file.path.string() + ": changed while it was being packed");
+    const auto first = readFilePass(in.get(), file, buffer, [](size_t, uint64_t) {});
+    check(writer.beginEntry(file.name, first.first, first.second, error));
+    const auto second = readFilePass(in.get(), file, buffer, [&](size_t got, uint64_t soFar) {
+      if (soFar > first.first) throw changed;
       check(writer.addContents(buffer.data(), got, error));
       progress.advance(got);
     });
-    if (second != std::make_pair(size, checksum)) throw changed();
-    std::fclose(in);
+    if (second != first) throw changed;
     check(writer.endEntry(error));
-    packed.contents += size;
+    packed.contents += first.first;
   }
   check(writer.finish(error));
-  if (std::fclose(data) != 0) throw std::runtime_error(out.string() + ": cannot write");
   packed.attachedData = writer.bytesWritten();
   return packed;
 }

@@ -1,0 +1,323 @@
+#!/usr/bin/env python3
+"""tavmor-pack as a user runs it: builds real launchers with the mingw-w64
+toolchain and the launcher runtime of the windows build, then reads them back
+with the tool itself and with Debian's binutils, icoutils, openssl and
+osslsigncode. Running the launchers is the Windows-side e2e tests' job.
+
+    tool_test.py TAVMOR_PACK RUNTIME_DIR APP_DIR
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+
+TOOL, RUNTIME, APP = sys.argv[1:4]
+del sys.argv[1:4]
+
+
+def pack(*args, check=True):
+    result = subprocess.run([TOOL, *args], capture_output=True, text=True)
+    if check and result.returncode != 0:
+        raise AssertionError(f"tavmor-pack {' '.join(args)}: {result.returncode}\n{result.stderr}")
+    return result
+
+
+def build(app, out, *options, check=True):
+    return pack("build", str(app), "-o", str(out), "--runtime", RUNTIME, *options, check=check)
+
+
+def checksum(data):
+    return zlib.crc32(data) or 1
+
+
+def folder_entries(root):
+    """[name, size, checksum] of every file below root, names with backslashes."""
+    found = []
+    for folder, _, files in os.walk(root):
+        for name in files:
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                data = f.read()
+            found.append([os.path.relpath(path, root).replace("/", "\\"), len(data), checksum(data)])
+    return found
+
+
+def utf16(text):
+    return text.encode("utf-16-le") + b"\0\0"
+
+
+def resource(exe, kind):
+    return subprocess.run(["wrestool", "-x", "--raw", "-t", str(kind), str(exe)],
+                          capture_output=True, check=True).stdout
+
+
+def version_node(blob, at=0):
+    """(key, value, children) of the version resource node at `at`: u16
+    length, value length and type, the key in UTF-16 and the value and the
+    children, each on a 4-byte boundary."""
+    length, value_length, text = struct.unpack_from("<3H", blob, at)
+    key_end = at + 6
+    while blob[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = blob[at + 6:key_end].decode("utf-16-le")
+    pos = (key_end + 2 + 3) & ~3
+    size = value_length * 2 if text else value_length
+    value = blob[pos:pos + size]
+    if text:
+        value = value.decode("utf-16-le").rstrip("\0")
+    pos = (pos + size + 3) & ~3
+    children = []
+    while pos < at + length:
+        child = version_node(blob, pos)
+        children.append(child)
+        pos = (pos + struct.unpack_from("<H", blob, pos)[0] + 3) & ~3
+    return key, value, children
+
+
+def version_strings(blob):
+    """The StringFileInfo values of a raw version resource, by key."""
+    key, fixed, children = version_node(blob)
+    assert key == "VS_VERSION_INFO"
+    strings = {}
+    for name, _, tables in children:
+        if name == "StringFileInfo":
+            for _, _, entries in tables:
+                strings.update({k: v for k, v, _ in entries})
+    return strings
+
+
+def fixed_versions(blob):
+    """File and product version of the fixed part, as dotted text."""
+    fixed = version_node(blob)[1]
+    signature, _, fms, fls, pms, pls = struct.unpack_from("<6I", fixed)
+    assert signature == 0xFEEF04BD
+    dotted = lambda ms, ls: f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+    return dotted(fms, fls), dotted(pms, pls)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+class ToolTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="tavmor-tool-test-")
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def app(self, files, name="app"):
+        root = self.path(name)
+        for rel, data in files.items():
+            full = os.path.join(root, rel)
+            os.makedirs(os.path.dirname(full), exist_ok=True)
+            with open(full, "wb") as f:
+                f.write(data)
+        return root
+
+    def test_list_verify_and_extract_agree_with_the_folder(self):
+        out = self.path("hello.exe")
+        build(APP, out)
+        listed = json.loads(pack("list", "--json", out).stdout)
+        self.assertEqual(listed[0]["name"], "hello.exe")
+        self.assertEqual(sorted([e["name"], e["size"], e["checksum"]] for e in listed),
+                         sorted(folder_entries(APP)))
+        self.assertIn("every checksum matches", pack("verify", out).stdout)
+        pack("extract", out, self.path("copy"))
+        self.assertEqual(sorted(folder_entries(self.path("copy"))), sorted(folder_entries(APP)))
+        for entry in folder_entries(APP):
+            rel = entry[0].replace("\\", "/")
+            with open(os.path.join(APP, rel), "rb") as a, open(self.path("copy", rel), "rb") as b:
+                self.assertEqual(a.read(), b.read(), rel)
+
+    def test_verify_fails_on_a_flipped_byte_in_a_copy_of_the_attached_data(self):
+        out = self.path("hello.exe")
+        build(APP, out)
+        image = read(out)
+        start = image.index(b"RUQ\x28\xb5\x2f\xfd")
+        frame_end = start + 3 + zstd_frame_length(image, start + 3)
+        raw = image[start:frame_end + 14]
+        write(self.path("data.bin"), raw)
+        self.assertEqual(pack("verify", self.path("data.bin")).returncode, 0)
+        self.assertEqual(pack("list", "--json", self.path("data.bin")).stdout,
+                         pack("list", "--json", out).stdout)
+        for where in (len(raw) // 3, len(raw) // 2, len(raw) - 20):
+            damaged = bytearray(raw)
+            damaged[where] ^= 0x04
+            write(self.path("damaged.bin"), damaged)
+            result = pack("verify", self.path("damaged.bin"), check=False)
+            self.assertEqual(result.returncode, 1, where)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn("damaged.bin", result.stderr)
+
+    def test_two_builds_of_the_same_folder_are_identical(self):
+        os.makedirs(self.path("one"))
+        os.makedirs(self.path("two"))
+        build(APP, self.path("one", "hello.exe"))
+        build(APP, self.path("two", "hello.exe"), "--threads", "1")
+        a = read(self.path("one", "hello.exe"))
+        b = read(self.path("two", "hello.exe"))
+        self.assertEqual(a, b)
+
+    def test_refused_names_give_one_line_and_write_nothing(self):
+        long_name = "/".join(["d" * 250] * 4) + "/" + "f" * 30
+        cases = {
+            "CON.txt": "reserved device name", "sub/lpt1": "reserved device name",
+            "a<b": "holds one of", "a:b": "holds one of", 'a"b': "holds one of",
+            "a|b": "holds one of", "a?b": "holds one of", "a*b": "holds one of",
+            "ctl\x01": "control character",
+            "dot.": "dot or blank", "blank ": "dot or blank", "back\\slash": "backslash",
+            long_name: "longer than 1023",
+        }
+        for rel, message in cases.items():
+            with self.subTest(rel=rel[:20]):
+                shutil.rmtree(self.path("case"), ignore_errors=True)
+                root = self.app({"app.exe": b"MZ", rel: b"x"}, "case")
+                out = self.path("out.exe")
+                result = build(root, out, check=False)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertIn(rel.split("/")[-1][:20], result.stderr)
+                self.assertFalse(os.path.exists(out))
+                self.assertFalse(os.path.exists(out + ".partial"))
+        root = self.app({"app.exe": b"MZ", "Data/a.txt": b"1", "data/A.TXT": b"2"}, "clash")
+        result = build(root, self.path("out.exe"), check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("without regard to case", result.stderr)
+
+    def test_symbolic_links_inside_are_followed_and_outside_refused(self):
+        root = self.app({"app.exe": b"MZ", "real/lib.dll": b"lib"})
+        os.symlink("real", os.path.join(root, "linked"))
+        out = self.path("out.exe")
+        build(root, out)
+        names = [e["name"] for e in json.loads(pack("list", "--json", out).stdout)]
+        self.assertEqual(names, ["app.exe", "linked\\lib.dll", "real\\lib.dll"])
+        write(self.path("secret"), b"s")
+        os.symlink(self.path("secret"), os.path.join(root, "leak"))
+        os.remove(out)
+        result = build(root, out, check=False)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("outside the application folder", result.stderr)
+        self.assertFalse(os.path.exists(out))
+
+    def test_empty_folders_are_left_out_with_a_notice(self):
+        root = self.app({"app.exe": b"MZ"})
+        os.makedirs(os.path.join(root, "logs", "old"))
+        result = build(root, self.path("out.exe"))
+        self.assertIn("empty folder logs left out", result.stderr)
+        self.assertRegex(result.stdout, r"out\.exe: 1 files, 2 bytes in, \d+ bytes out \(.*%\), [0-9.]+ s")
+
+    def test_reference_build_constants_and_resources(self):
+        root = self.app({"Quolvenarix.exe": read(os.path.join(APP, "hello.exe")),
+                         "data/greeting.txt": b"hi"})
+        out = self.path("Quolvenarix.exe")
+        build(root, out, "--product", "Quolvenarix", "--company", "Pelmarith", "--version", "1.70.0",
+              "--description", "Quolvenarix application")
+        image = read(out)
+        self.assertIn(utf16("{CACHE_DIR}\\Quolvenarix\\1.70.0"), image)
+        self.assertIn(utf16("Pelmarith"), image)
+        self.assertIn(utf16("1.70.0"), image)
+        blob = resource(out, 16)
+        self.assertEqual(fixed_versions(blob), ("1.70.0.0", "1.70.0.0"))
+        self.assertEqual(version_strings(blob), {
+            "FileVersion": "1.70.0.0", "ProductVersion": "1.70.0.0", "CompanyName": "Pelmarith",
+            "ProductName": "Quolvenarix", "InternalName": "Quolvenarix",
+            "OriginalFilename": "Quolvenarix.exe", "FileDescription": "Quolvenarix application"})
+        manifest = resource(out, 24).decode()
+        for needle in ('level="asInvoker"', 'uiAccess="false"', "<longPathAware",
+                       ">true</longPathAware>", "e2011457-1546-43c5-a5fe-008deee3d3f0",
+                       "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a", "Microsoft.Windows.Common-Controls",
+                       'version="6.0.0.0"'):
+            self.assertIn(needle, manifest)
+        icons = subprocess.run(["wrestool", "-l", "-t", "3", out], capture_output=True, text=True)
+        self.assertEqual(len(icons.stdout.splitlines()), 7)
+        headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", out], capture_output=True,
+                                 text=True, check=True).stdout
+        self.assertIn("Subsystem\t\t00000002", headers)  # the graphical subsystem
+        dlls = sorted(l.split()[-1].lower() for l in headers.splitlines() if "DLL Name:" in l)
+        self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll", "shell32.dll"])
+
+    def test_unicode_texts_reach_the_image_unchanged(self):
+        root = self.app({"app.exe": b"MZ"})
+        out = self.path("out.exe")
+        company = 'Ä "quoted" \\ back 😀'
+        build(root, out, "--company", company, "--product", "Prodükt", "--version", "2.1")
+        image = read(out)
+        self.assertIn(utf16(company), image)
+        self.assertIn(utf16("{CACHE_DIR}\\Prodükt\\2.1"), image)
+        strings = version_strings(resource(out, 16))
+        self.assertEqual(strings["CompanyName"], company)
+        self.assertEqual(strings["FileVersion"], "2.1.0.0")
+
+    def test_a_signed_launcher_still_lists_and_verifies(self):
+        out = self.path("hello.exe")
+        build(APP, out)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=Tavmor Test", "-keyout", self.path("key.pem"),
+                        "-out", self.path("cert.pem")], capture_output=True, check=True)
+        signed = self.path("signed.exe")
+        subprocess.run(["osslsigncode", "sign", "-certs", self.path("cert.pem"), "-key",
+                        self.path("key.pem"), "-in", out, "-out", signed],
+                       capture_output=True, check=True)
+        self.assertGreater(os.path.getsize(signed), os.path.getsize(out))
+        self.assertEqual(pack("list", "--json", signed).stdout, pack("list", "--json", out).stdout)
+        self.assertEqual(pack("verify", signed).returncode, 0)
+
+    def test_user_errors_exit_1_with_one_line(self):
+        root = self.app({"a.exe": b"MZ", "b.exe": b"MZ"})
+        for args in (["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME],
+                     ["build", root, "-o", self.path("x.exe"), "--runtime", self.path("none")],
+                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
+                      "a.exe", "--toolchain", "/nonexistent/x86_64-w64-mingw32-"],
+                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
+                      "a.exe", "--version", "1.2-beta"],
+                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
+                      "a.exe", "--spec", "{NOSUCH}\\x"],
+                     ["build", root, "-o", os.path.join(root, "x.exe"), "--runtime", RUNTIME,
+                      "--child", "a.exe"],
+                     ["build", root, "-o", self.path("no", "x.exe"), "--runtime", RUNTIME,
+                      "--child", "a.exe"],
+                     ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
+                     ["frobnicate"]):
+            with self.subTest(args=args[-2:]):
+                result = pack(*args, check=False)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertTrue(result.stderr.startswith("tavmor-pack: "))
+        self.assertEqual(pack("--version").returncode, 0)
+        for command in ("build", "list", "verify", "extract"):
+            self.assertIn("usage: tavmor-pack " + command, pack(command, "--help").stdout)
+
+
+def zstd_frame_length(data, at):
+    """Length of the zstd frame at `at`, walked block by block (RFC 8878)."""
+    descriptor = data[at + 4]
+    pos = at + 5
+    single_segment = descriptor >> 5 & 1
+    pos += 0 if single_segment else 1
+    pos += [0, 1, 2, 4][descriptor & 3]
+    pos += [1 if single_segment else 0, 2, 4, 8][descriptor >> 6]
+    while True:
+        header = int.from_bytes(data[pos:pos + 3], "little")
+        last, kind, size = header & 1, header >> 1 & 3, header >> 3
+        pos += 3 + (1 if kind == 1 else size)
+        if last:
+            break
+    return pos - at + (4 if descriptor >> 2 & 1 else 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
