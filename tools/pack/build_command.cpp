@@ -243,6 +243,7 @@ PackedSize writeAttachedData(const AppFolder& folder, const fs::path& out,
     check(writer.endEntry(error));
     packed.contents += first.first;
   }
+  progress.finishing();
   check(writer.finish(error));
   packed.attachedData = writer.bytesWritten();
   return packed;
@@ -380,8 +381,9 @@ int runBuild(const std::vector<std::string>& arguments, const fs::path& self) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char time[32];
   std::snprintf(time, sizeof time, "%.1f s", seconds);
-  std::cout << "tavmor-pack: " << output.string() << ": " << folder.files.size() << " files, "
-            << packed.contents << " bytes in, " << packed.attachedData << " bytes out ("
+  std::cout << "tavmor-pack: " << output.string() << ": " << folder.files.size()
+            << (folder.files.size() == 1 ? " file, " : " files, ") << packed.contents
+            << " bytes in, " << packed.attachedData << " bytes out ("
             << percent(packed.attachedData, packed.contents) << "), " << time << "\n";
   return 0;
 }

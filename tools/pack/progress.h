@@ -9,9 +9,11 @@ class Progress {
   Progress(uint64_t total, bool shown);
   ~Progress();
   void advance(uint64_t bytes);
+  // Everything is read; the compressor may still be working on the last of it.
+  void finishing();
 
  private:
-  void draw();
+  void draw(const char* state);
 
   uint64_t total_;
   uint64_t done_ = 0;
