@@ -265,6 +265,20 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(strings["CompanyName"], company)
         self.assertEqual(strings["FileVersion"], "2.1.0.0")
 
+    def test_a_chosen_icon_replaces_the_built_in_group(self):
+        out = self.path("hello.exe")
+        build(APP, out)
+        write(self.path("group.ico"), subprocess.run(
+            ["wrestool", "-x", "-t", "14", out], capture_output=True, check=True).stdout)
+        subprocess.run(["icotool", "-x", "-i", "7", "-o", self.path("big.png"),
+                        self.path("group.ico")], check=True)
+        subprocess.run(["icotool", "-c", "-o", self.path("one.ico"), self.path("big.png")],
+                       check=True)
+        os.remove(out)
+        build(APP, out, "--icon", self.path("one.ico"))
+        icons = subprocess.run(["wrestool", "-l", "-t", "3", out], capture_output=True, text=True)
+        self.assertEqual(len(icons.stdout.splitlines()), 1)
+
     def test_a_signed_launcher_still_lists_and_verifies(self):
         out = self.path("hello.exe")
         build(APP, out)
@@ -293,6 +307,8 @@ class ToolTest(unittest.TestCase):
                       "--child", "a.exe"],
                      ["build", root, "-o", self.path("no", "x.exe"), "--runtime", RUNTIME,
                       "--child", "a.exe"],
+                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
+                      "a.exe", "--icon", os.path.join(root, "a.exe")],
                      ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
                      ["frobnicate"]):
             with self.subTest(args=args[-2:]):

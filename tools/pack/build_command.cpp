@@ -68,9 +68,6 @@ const std::vector<OptionSpec> kBuildOptions = {
     {"--threads", nullptr, true},
     {"--toolchain", nullptr, true},
     {"--runtime", nullptr, true},
-    // Links around an attached-data file exactly as given, for tests that
-    // need damaged or hand-made data; no APP_DIR then.
-    {"--attached-data", nullptr, true},
     {"--help", "-h", false},
 };
 
@@ -109,13 +106,8 @@ LauncherTexts launcherTexts(const ParsedArguments& parsed, const std::u16string&
       upperCase(defaultProduct.substr(defaultProduct.size() - 4)) == u".EXE") {
     defaultProduct.resize(defaultProduct.size() - 4);
   }
-  if (parsed.has("--product")) {
-    texts.product = toUtf16(parsed.value("--product"), "--product");
-  } else if (!defaultProduct.empty()) {
-    texts.product = defaultProduct;
-  } else {
-    throw UserError("--product is needed with --attached-data");
-  }
+  texts.product =
+      parsed.has("--product") ? toUtf16(parsed.value("--product"), "--product") : defaultProduct;
   if (texts.product.empty()) throw UserError("--product is empty");
   texts.company =
       parsed.has("--company") ? toUtf16(parsed.value("--company"), "--company") : texts.product;
@@ -176,6 +168,17 @@ std::string readTextFile(const fs::path& path) {
   text << in.rdbuf();
   if (!in) throw UserError(path.string() + ": cannot read");
   return text.str();
+}
+
+// An .ico file: the icon directory's reserved word 0, type 1 and at least one
+// image.
+std::string readIconFile(const fs::path& path) {
+  const std::string icon = readTextFile(path);
+  if (icon.size() < 6 || icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0 ||
+      (icon[4] == 0 && icon[5] == 0)) {
+    throw UserError(path.string() + ": not an .ico file");
+  }
+  return icon;
 }
 
 struct PackedSize {
@@ -318,10 +321,8 @@ int runBuild(const std::vector<std::string>& arguments, const fs::path& self) {
     std::cout << kBuildUsage;
     return 0;
   }
-  const bool raw = parsed.has("--attached-data");
-  if (parsed.positional.size() != (raw ? 0u : 1u)) {
-    throw UserError(raw ? "no APP_DIR with --attached-data"
-                        : "build needs one APP_DIR (see --help)");
+  if (parsed.positional.size() != 1) {
+    throw UserError("build needs one APP_DIR (see --help)");
   }
   if (!parsed.has("--output")) throw UserError("build needs -o OUT.exe");
   const fs::path output = parsed.value("--output");
@@ -338,32 +339,21 @@ int runBuild(const std::vector<std::string>& arguments, const fs::path& self) {
   }
   const LauncherRuntime runtime = findLauncherRuntime(parsed.value("--runtime"), self);
   const Toolchain toolchain = findToolchain(parsed.value("--toolchain", "x86_64-w64-mingw32-"));
-  std::string icon = defaultIconFile();
-  if (parsed.has("--icon")) icon = readTextFile(parsed.value("--icon"));
-  AppFolder folder;
-  if (!raw) {
-    const fs::path appDir = parsed.positional[0];
-    folder = scanAppFolder(appDir, parsed.value("--child"));
-    if (isInside(output, appDir)) {
-      throw UserError(output.string() +
-                      ": the launcher cannot be written into the folder it packs");
-    }
+  const std::string icon =
+      parsed.has("--icon") ? readIconFile(parsed.value("--icon")) : defaultIconFile();
+  const fs::path appDir = parsed.positional[0];
+  const AppFolder folder = scanAppFolder(appDir, parsed.value("--child"));
+  if (isInside(output, appDir)) {
+    throw UserError(output.string() + ": the launcher cannot be written into the folder it packs");
   }
-  const LauncherTexts texts =
-      launcherTexts(parsed, raw ? std::u16string() : folder.files.front().name, output);
+  const LauncherTexts texts = launcherTexts(parsed, folder.files.front().name, output);
   for (const std::string& empty : folder.emptyFolders) {
     std::cerr << "tavmor-pack: notice: empty folder " << empty
               << " left out (attached data holds files only)\n";
   }
 
   TemporaryFolder work;
-  PackedSize packed;
-  if (raw) {
-    fs::copy_file(parsed.value("--attached-data"), work.path / "attached.bin");
-    packed.attachedData = fs::file_size(work.path / "attached.bin");
-  } else {
-    packed = writeAttachedData(folder, work.path / "attached.bin", settings);
-  }
+  const PackedSize packed = writeAttachedData(folder, work.path / "attached.bin", settings);
   linkLauncher(work.path, texts, runtime, toolchain, icon);
 
   // Replace the output in one step, so it is never seen half written.
