@@ -1,6 +1,6 @@
 #include "unicode.h"
 
-#include <cwctype>
+#include <cstdint>
 #include <locale>
 
 #include "errors.h"
