@@ -7,12 +7,14 @@ if(NOT EXISTS ${TAVMOR_ZSTD_SOURCE}/lib/zstd.h)
 endif()
 
 # Only the decoder: the launcher never compresses. Plain C, no assembly, no
-# legacy formats.
+# legacy formats, and only the single-symbol Huffman decoder: the
+# double-symbol one adds 27 KB to every launcher and decodes packed
+# application folders no faster (bench/run).
 function(tavmor_zstd_decoder_library name)
   file(GLOB sources ${TAVMOR_ZSTD_SOURCE}/lib/common/*.c ${TAVMOR_ZSTD_SOURCE}/lib/decompress/*.c)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} SYSTEM PUBLIC ${TAVMOR_ZSTD_SOURCE}/lib)
   target_compile_definitions(${name} PRIVATE ZSTD_DISABLE_ASM XXH_NAMESPACE=ZSTD_
-                                             ZSTD_LEGACY_SUPPORT=0)
+                                             ZSTD_LEGACY_SUPPORT=0 HUF_FORCE_DECOMPRESS_X1)
   target_compile_options(${name} PRIVATE -w)
 endfunction()
