@@ -30,6 +30,7 @@ function(tavmor_add_raw_launcher)
   set(FILE_VERSION "${VERSION}")
   set(PRODUCT_VERSION "${VERSION}")
   set(ATTACHED_DATA "${L_ATTACHED_DATA}")
+  set(PADDING 0)  # hand-made data for tests need not start a page
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${L_NAME}.sources)
   configure_file(${TAVMOR_SOURCE_DIR}/src/launcher/constants.cpp.in ${dir}/constants.cpp @ONLY)
   configure_file(${TAVMOR_SOURCE_DIR}/src/launcher/attached_data.S.in ${dir}/attached_data.S @ONLY)

@@ -174,6 +174,16 @@ class ToolTest(unittest.TestCase):
         build(root, self.path("two", "hello.exe"), "--level", "3", "--threads", "3")
         self.assertEqual(read(self.path("one", "hello.exe")), read(self.path("two", "hello.exe")))
 
+    def test_the_attached_data_starts_a_page_of_the_file(self):
+        # A loader maps a section straight from the file only when it starts on
+        # a page; Wine copies any other into private memory at every start.
+        out = self.path("hello.exe")
+        build(APP, out)
+        image = read(out)
+        offset = section_offsets(image)[".payload"]
+        self.assertEqual(offset % 4096, 0)
+        self.assertEqual(image[offset:offset + 3], b"RUQ")
+
     def test_refused_names_give_one_line_and_write_nothing(self):
         long_name = "/".join(["d" * 250] * 4) + "/" + "f" * 30
         cases = {
@@ -319,6 +329,19 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(pack("--version").returncode, 0)
         for command in ("build", "list", "verify", "extract"):
             self.assertIn("usage: tavmor-pack " + command, pack(command, "--help").stdout)
+
+
+def section_offsets(image):
+    """{name: file offset of its raw data} from a PE image's section table."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional_size = struct.unpack_from("<H", image, pe + 6)[0], struct.unpack_from(
+        "<H", image, pe + 20)[0]
+    table = pe + 24 + optional_size
+    offsets = {}
+    for i in range(count):
+        name = image[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode()
+        offsets[name] = struct.unpack_from("<I", image, table + 40 * i + 20)[0]
+    return offsets
 
 
 def zstd_frame_length(data, at):

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "entry_names.h"
 #include "errors.h"
 #include "host_system.h"
+#include "image_sections.h"
 #include "launcher_sources.h"
 #include "pack/writer.h"
 #include "payload/format.h"
@@ -162,6 +164,15 @@ void writeTextFile(const fs::path& path, const std::string& text) {
   if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
+// The first page of an image: its headers and section table.
+std::string readImageHeaders(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string headers(kImagePageSize, '\0');
+  in.read(headers.data(), headers.size());
+  headers.resize(static_cast<size_t>(in.gcount()));
+  return headers;
+}
+
 std::string readTextFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -276,9 +287,13 @@ void linkLauncher(const fs::path& folder, const LauncherTexts& texts,
                               {"VERSION", unitArray(texts.version)},
                               {"FILE_VERSION", unitArray(texts.fileVersion)},
                               {"PRODUCT_VERSION", unitArray(texts.productVersion)}}));
-  writeTextFile(folder / "attached_data.S",
-                fillTemplate(readTextFile(templates / "attached_data.S.in"),
-                             {{"ATTACHED_DATA", "attached.bin"}}));
+  const std::string dataTemplate = readTextFile(templates / "attached_data.S.in");
+  const auto writeDataSource = [&](uint32_t padding) {
+    writeTextFile(folder / "attached_data.S",
+                  fillTemplate(dataTemplate, {{"ATTACHED_DATA", "attached.bin"},
+                                              {"PADDING", std::to_string(padding)}}));
+  };
+  writeDataSource(0);
   writeTextFile(folder / "launcher.ico", icon);
   fs::copy_file(templates / "launcher.manifest", folder / "launcher.manifest");
   writeTextFile(folder / "launcher.rc",
@@ -296,6 +311,16 @@ void linkLauncher(const fs::path& folder, const LauncherTexts& texts,
     link.push_back(fs::absolute(library).string());
   link.push_back("-lshell32");
   runStep(link, folder);
+
+  // Once more with the attached data moved onto a page of the file, so that
+  // loaders map it instead of copying it (attached_data.S.in).
+  const std::optional<uint32_t> dataOffset =
+      sectionFileOffset(readImageHeaders(folder / "launcher.exe"), ".payload");
+  if (dataOffset && paddingToPage(*dataOffset) != 0) {
+    writeDataSource(paddingToPage(*dataOffset));
+    runStep({toolchain.compiler, "-c", "attached_data.S", "-o", "attached_data.o"}, folder);
+    runStep(link, folder);
+  }
 }
 
 bool isInside(const fs::path& path, const fs::path& folder) {
