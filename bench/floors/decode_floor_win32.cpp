@@ -1,7 +1,7 @@
 // The least work a start can do with the attached data: decode the whole frame
 // through one 131,072-byte block, exactly as the launcher's reader does, and
 // look at nothing. The attached data lies in this program's read-only data,
-// placed there the way a launcher carries it.
+// placed there by the launcher's own template, as a launcher carries it.
 #include <windows.h>
 #include <zstd.h>
 
@@ -10,8 +10,8 @@
 
 #include "floors/file_list_win32.h"
 
-extern "C" const unsigned char benchAttachedData[];
-extern "C" const uint64_t benchAttachedInputLength;
+extern "C" const unsigned char tavmorAttachedData[];
+extern "C" const uint64_t tavmorAttachedInputLength;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   const double start = clockMilliseconds();
@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   if (block == nullptr || context == nullptr) return 3;
   // Past the three header bytes: the frame, then the trailer, which the
   // decoder never reaches.
-  ZSTD_inBuffer input = {benchAttachedData + 3, static_cast<size_t>(benchAttachedInputLength), 0};
+  ZSTD_inBuffer input = {tavmorAttachedData + 3, static_cast<size_t>(tavmorAttachedInputLength), 0};
   uint64_t decoded = 0;
   for (;;) {
     ZSTD_outBuffer output = {block, blockSize, 0};
