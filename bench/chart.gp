@@ -1,13 +1,13 @@
 # Cold and warm start: the launcher beside its floor, the NSIS peer and tar.
 #   gnuplot -e "data='chart.dat'; out='benchmarks.png'" chart.gp
-set terminal pngcairo size 900,500 font "DejaVu Sans,11" noenhanced
+set terminal pngcairo size 900,560 font "DejaVu Sans,11" noenhanced
 set output out
 set title "Start time under Wine (median, seconds)"
 set style data histograms
 set style histogram clustered gap 1
 set style fill solid 0.85 border -1
 set boxwidth 0.9
-set key top center
+set key below maxcols 2
 set ylabel "seconds"
 set yrange [0:*]
 set xrange [-0.6:1.6]
