@@ -76,3 +76,5 @@ void readPayload(void* destination, size_t count) {
 }
 
 void closePayloadReader() { endPayloadReader(launcherReader); }
+
+PayloadReader& launcherPayloadReader() { return launcherReader; }

@@ -44,3 +44,5 @@ void endPayloadReader(PayloadReader& reader);
 void openPayloadReader(const unsigned char* input, uint64_t inputLength);
 void readPayload(void* destination, size_t count);
 void closePayloadReader();
+// The launcher's single reader, for decoders built on takePayload.
+PayloadReader& launcherPayloadReader();

@@ -1,5 +1,6 @@
 #include "entry_walk.h"
 
+#include "payload/entry_header.h"
 #include "payload/format.h"
 
 WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
@@ -20,22 +21,26 @@ WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
     return true;
   };
   unsigned char chunk[kContentChunkSize];
+  PayloadEntryHeader header;
   for (;;) {
-    WalkedEntry entry;
-    for (;;) {
-      unsigned char unit[2];
-      if (!take(unit, 2)) return outcome;
-      const char16_t value = static_cast<char16_t>(unit[0] | unit[1] << 8);
-      if (value == 0) break;
-      if (entry.name.size() == kEntryNameCapacity - 1) return WalkOutcome::nameTooLong;
-      entry.name.push_back(value);
+    switch (takeEntryHeader(reader, header)) {
+      case EntryHeaderStatus::ok:
+        break;
+      case EntryHeaderStatus::decodeFailed:
+        return WalkOutcome::decodeFailed;
+      case EntryHeaderStatus::nameTooLong:
+        return WalkOutcome::nameTooLong;
     }
-    if (entry.name.empty()) return WalkOutcome::complete;
-    unsigned char field[8];
-    if (!take(field, 8)) return outcome;
-    entry.size = loadU64(field);
-    if (!take(field, 4)) return outcome;
-    entry.checksum = loadU32(field);
+    // A header is at most 2 kB, so counting it after the fact still bounds
+    // the walk.
+    const uint64_t headerBytes = 2 * (header.nameLength + 1) + (header.nameLength == 0 ? 0 : 12);
+    if (headerBytes > left) return WalkOutcome::limitReached;
+    left -= headerBytes;
+    if (header.nameLength == 0) return WalkOutcome::complete;
+    WalkedEntry entry;
+    entry.name.assign(header.name, header.nameLength);
+    entry.size = header.size;
+    entry.checksum = header.checksum;
     for (uint64_t remaining = entry.size; remaining > 0;) {
       const size_t piece = remaining < kContentChunkSize ? remaining : kContentChunkSize;
       if (!take(chunk, piece)) return outcome;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "payload/entry_header.h"
 #include "payload/format.h"
 #include "payload/reader.h"
 #include "unicode.h"
@@ -36,21 +37,21 @@ void readEntries(const AttachedDataFile& file, const std::string& shownName,
       throw damaged("cannot decode");
   };
   std::vector<unsigned char> piece(kContentChunkSize);
+  PayloadEntryHeader stored;
   for (;; ++index) {
-    EntryHeader header;
-    for (;;) {
-      unsigned char unit[2];
-      take(unit, 2);
-      const char16_t value = static_cast<char16_t>(unit[0] | unit[1] << 8);
-      if (value == 0) break;
-      if (header.name.size() == kEntryNameCapacity - 1) throw damaged("name too long");
-      header.name.push_back(value);
+    switch (takeEntryHeader(reader, stored)) {
+      case EntryHeaderStatus::ok:
+        break;
+      case EntryHeaderStatus::decodeFailed:
+        throw damaged("cannot decode");
+      case EntryHeaderStatus::nameTooLong:
+        throw damaged("name too long");
     }
-    if (header.name.empty()) return;
-    unsigned char numbers[12];
-    take(numbers, sizeof numbers);
-    header.size = loadU64(numbers);
-    header.checksum = loadU32(numbers + 8);
+    if (stored.nameLength == 0) return;
+    EntryHeader header;
+    header.name.assign(stored.name, stored.nameLength);
+    header.size = stored.size;
+    header.checksum = stored.checksum;
     handler.begin(header);
     for (uint64_t left = header.size; left > 0;) {
       const size_t count = left < piece.size() ? static_cast<size_t>(left) : piece.size();
