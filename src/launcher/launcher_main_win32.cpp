@@ -1,11 +1,10 @@
-#include "launcher/launcher_main.h"
-
 #include <cstdlib>
 
 #include "child/launch.h"
 #include "diag/report.h"
 #include "launcher/build_constants.h"
 #include "launcher/environment_protocol.h"
+#include "launcher/launcher_main.h"
 #include "payload/extract.h"
 #include "payload/header.h"
 #include "payload/reader.h"
@@ -22,15 +21,18 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // 3. Fresh time and random values for this run; publish our process id.
   prepareLauncherEnvironment();
 
-  // 4. The target directory. Nothing is written to disk before stage 9.
-  if (!expandSpec(targetDirectory, tavmorBuiltInSpec, kPathCapacity)) {
-    fatalSpecError(tavmorBuiltInSpec);
+  // 4. The target directory, from the stamped constants, which are checked
+  //    first. Nothing is written to disk before stage 9.
+  const BuildConstants constants = loadBuildConstants();
+  setBuildTimeValues(&constants.values);
+  if (!expandSpec(targetDirectory, constants.builtInSpec, kPathCapacity)) {
+    fatalSpecError(constants.builtInSpec);
   }
   qualifyTargetDirectory();
 
   // 5. The attached data lies in our own read-only data.
-  const unsigned char* readPosition = tavmorAttachedData;
-  const uint64_t inputLength = tavmorAttachedInputLength;
+  const unsigned char* readPosition = constants.attachedData;
+  const uint64_t inputLength = constants.attachedInputLength;
 
   // 6. From here on a console event may arrive on another thread.
   if (!SetConsoleCtrlHandler(consoleControlHandler, TRUE)) {
@@ -53,6 +55,6 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
 // The runtime's wide GUI start-up calls wWinMain.
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, wchar_t* commandTail,
-                    int showWindow) {
+                               int showWindow) {
   return launcherMain(instance, previousInstance, commandTail, showWindow);
 }

@@ -95,8 +95,7 @@ class FolderScanner {
 
 bool isTopLevelExe(const AppFile& file) {
   const std::u16string& name = file.name;
-  return name.find(u'\\') == std::u16string::npos && name.size() > 4 &&
-         upperCase(name.substr(name.size() - 4)) == u".EXE";
+  return name.find(u'\\') == std::u16string::npos && hasExeSuffix(name);
 }
 
 // Moves the child program to the front.

@@ -35,6 +35,10 @@ std::string entryNameProblem(const std::u16string& name) {
   }
 }
 
+bool hasExeSuffix(const std::u16string& name) {
+  return name.size() > 4 && upperCase(name.substr(name.size() - 4)) == u".EXE";
+}
+
 std::u16string EntryNameSet::add(const std::u16string& name) {
   const std::u16string key = upperCase(name);
   for (size_t cut = key.find(u'\\'); cut != std::u16string::npos; cut = key.find(u'\\', cut + 1)) {

@@ -12,6 +12,10 @@
 // with or without an extension.
 std::string entryNameProblem(const std::u16string& name);
 
+// Whether `name` ends in ".exe" without regard to case, after at least one
+// other unit.
+bool hasExeSuffix(const std::u16string& name);
+
 // Collects names and finds those that Windows would put in the same place:
 // two names equal without regard to case, or a file whose name is, without
 // regard to case, a folder on another name's path.
