@@ -199,7 +199,7 @@ class ToolTest(unittest.TestCase):
             "a|b": "holds one of", "a?b": "holds one of", "a*b": "holds one of",
             "ctl\x01": "control character",
             "dot.": "dot or blank", "blank ": "dot or blank", "back\\slash": "backslash",
-            long_name: "longer than 1023",
+            long_name: "longer than 1023", "COM\u00b9.txt": "reserved device name",
         }
         for rel, message in cases.items():
             with self.subTest(rel=rel[:20]):
@@ -213,10 +213,14 @@ class ToolTest(unittest.TestCase):
                 self.assertIn(rel.split("/")[-1][:20], result.stderr)
                 self.assertFalse(os.path.exists(out))
                 self.assertFalse(os.path.exists(out + ".partial"))
-        root = self.app({"app.exe": HELLO, "Data/a.txt": b"1", "data/A.TXT": b"2"}, "clash")
-        result = build(root, self.path("out.exe"), check=False)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("without regard to case", result.stderr)
+        for clash in ({"Data/a.txt": b"1", "data/A.TXT": b"2"},
+                      {"\u03c3.txt": b"1", "\u03a3.TXT": b"2"},
+                      {"LongFileName.txt": b"1", "LONGFI~1.TXT": b"2"}):
+            shutil.rmtree(self.path("clash"), ignore_errors=True)
+            root = self.app({"app.exe": HELLO, **clash}, "clash")
+            result = build(root, self.path("out.exe"), check=False)
+            self.assertEqual(result.returncode, 1, clash)
+            self.assertIn("in one place", result.stderr)
 
     def test_symbolic_links_inside_are_followed_and_outside_refused(self):
         root = self.app({"app.exe": HELLO, "real/lib.dll": b"lib"})
