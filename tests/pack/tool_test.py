@@ -7,6 +7,7 @@ what a launcher does.
 
     tool_test.py TAVMOR_PACK APP_DIR WINE_RUN
 """
+import atexit
 import hashlib
 import json
 import os
@@ -22,6 +23,7 @@ TOOL, APP, WINE = sys.argv[1:4]
 del sys.argv[1:4]
 # No compiler, linker or resource compiler may be needed: PATH holds none.
 NO_TOOLS = tempfile.mkdtemp(prefix="tavmor-no-tools-")
+atexit.register(os.rmdir, NO_TOOLS)
 ENV = dict(os.environ, PATH=NO_TOOLS)
 
 
