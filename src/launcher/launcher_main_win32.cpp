@@ -1,10 +1,11 @@
+#include "launcher/launcher_main.h"
+
 #include <cstdlib>
 
 #include "child/launch.h"
 #include "diag/report.h"
 #include "launcher/build_constants.h"
 #include "launcher/environment_protocol.h"
-#include "launcher/launcher_main.h"
 #include "payload/extract.h"
 #include "payload/header.h"
 #include "payload/reader.h"
@@ -55,6 +56,6 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
 // The runtime's wide GUI start-up calls wWinMain.
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, wchar_t* commandTail,
-                               int showWindow) {
+                    int showWindow) {
   return launcherMain(instance, previousInstance, commandTail, showWindow);
 }
