@@ -50,7 +50,9 @@ const char kBuildUsage[] =
     "  --level N                 zstd compression level (default 19)\n"
     "  --threads N               compression threads, 0 for none (default: all cores)\n"
     "\n"
-    "The launcher must stay below 2 GiB, the largest image Windows loads.\n";
+    "A spec that is relative, outside the user's own folders or the same for\n"
+    "every version gets a warning. The launcher must stay below 2 GiB, the\n"
+    "largest image Windows loads.\n";
 
 const std::vector<OptionSpec> kBuildOptions = {
     {"--output", "-o", true},          {"--child", nullptr, true},
