@@ -42,8 +42,11 @@ function(tavmor_add_wine_test target)
                                             ENVIRONMENT "TAVMOR_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# The launcher library: built once, linked into every launcher together with
-# a generated source of its build-time constants and attached data.
+# The launcher library, and the launcher stub made of it: the launcher as it
+# is, with its configuration block (configuration_block.cpp) left zero and no
+# attached data or resources. tavmor-pack carries the stub's bytes and writes
+# every launcher from it; the host preset embeds ${CMAKE_BINARY_DIR}/tavmor_launcher_stub.exe,
+# so this target builds before the host preset (build preset windows-stub).
 add_library(tavmor_launcher STATIC ${TAVMOR_PORTABLE_SOURCES} ${TAVMOR_WIN32_SOURCES})
 set_target_properties(tavmor_launcher PROPERTIES OUTPUT_NAME tavmor_launcher)
 target_include_directories(tavmor_launcher PUBLIC ${TAVMOR_SOURCE_DIR}/src)
@@ -51,6 +54,13 @@ target_compile_definitions(tavmor_launcher PUBLIC UNICODE _UNICODE WIN32_LEAN_AN
 target_compile_options(tavmor_launcher PRIVATE -fno-exceptions -fno-rtti -Os)
 target_link_libraries(tavmor_launcher PUBLIC tavmor_zstd_decoder tavmor_zlib shell32
                                       PRIVATE tavmor_warnings)
+
+add_executable(tavmor_launcher_stub WIN32 ${TAVMOR_SOURCE_DIR}/src/launcher/configuration_block.cpp)
+set_target_properties(tavmor_launcher_stub PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_libraries(tavmor_launcher_stub PRIVATE tavmor_launcher tavmor_warnings)
+# The runtime's start-up code, linked after our library, calls wWinMain; no
+# symbols, so the file ends where its last section ends.
+target_link_options(tavmor_launcher_stub PRIVATE -municode -s -Wl,-u,wWinMain)
 
 include(TavmorLauncher)
 

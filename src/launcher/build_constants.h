@@ -1,23 +1,25 @@
-// The constants that make one application's launcher differ from another's.
-// The launcher library only declares them; every launcher executable defines
-// them in a small generated source (see constants.cpp.in and
-// attached_data.S.in beside this file), so new launchers need no rebuild of
-// the library.
+// The constants that make one application's launcher differ from another's:
+// the spec, the five texts behind its build-time placeholders, and where the
+// attached data lies. They are stamped into the launcher stub by tavmor-pack
+// (launcher/stamped_configuration.h), so no launcher is ever compiled.
 #pragma once
 #include <cstdint>
 
 #include "diag/text.h"
+#include "target/spec.h"
 
-extern "C" {
-extern const Unit tavmorBuiltInSpec[];
-extern const Unit tavmorCompanyName[];
-extern const Unit tavmorProductName[];
-extern const Unit tavmorVersion[];
-extern const Unit tavmorFileVersion[];
-extern const Unit tavmorProductVersion[];
-// First byte of the attached data, in the image's read-only data.
-extern const unsigned char tavmorAttachedData[];
-// Bytes after the three header bytes that the decoder is handed: the frame and
-// the trailer.
-extern const uint64_t tavmorAttachedInputLength;
-}
+struct BuildConstants {
+  const Unit* builtInSpec;
+  BuildTimeValues values;
+  // First byte of the attached data, in the image's read-only data.
+  const unsigned char* attachedData;
+  // Bytes after the three header bytes that the decoder is handed: the frame
+  // and the trailer.
+  uint64_t attachedInputLength;
+};
+
+// Reads this launcher's stamped configuration. A stub that was never stamped,
+// or a configuration that places the attached data outside the image's own
+// sections, ends the process with "Error, couldn't find attached data
+// header."
+BuildConstants loadBuildConstants();

@@ -22,15 +22,18 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // 3. Fresh time and random values for this run; publish our process id.
   prepareLauncherEnvironment();
 
-  // 4. The target directory. Nothing is written to disk before stage 9.
-  if (!expandSpec(targetDirectory, tavmorBuiltInSpec, kPathCapacity)) {
-    fatalSpecError(tavmorBuiltInSpec);
+  // 4. The target directory, from the stamped constants, which are checked
+  //    first. Nothing is written to disk before stage 9.
+  const BuildConstants constants = loadBuildConstants();
+  setBuildTimeValues(&constants.values);
+  if (!expandSpec(targetDirectory, constants.builtInSpec, kPathCapacity)) {
+    fatalSpecError(constants.builtInSpec);
   }
   qualifyTargetDirectory();
 
   // 5. The attached data lies in our own read-only data.
-  const unsigned char* readPosition = tavmorAttachedData;
-  const uint64_t inputLength = tavmorAttachedInputLength;
+  const unsigned char* readPosition = constants.attachedData;
+  const uint64_t inputLength = constants.attachedInputLength;
 
   // 6. From here on a console event may arrive on another thread.
   if (!SetConsoleCtrlHandler(consoleControlHandler, TRUE)) {

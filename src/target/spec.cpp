@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "diag/report.h"
-#include "launcher/build_constants.h"
 #include "target/environment.h"
+#include "target/placeholder_names.h"
 #include "target/placeholders.h"
 #include "target/time_and_random.h"
 
@@ -13,43 +13,27 @@ namespace {
 // A name between braces holds at most this many units with its terminator.
 constexpr size_t kNameCapacity = 1024;
 
-enum class Placeholder {
-  kTemp,
-  kProgram,
-  kProgramBase,
-  kProgramDir,
-  kPid,
-  kHome,
-  kCacheDir,
-  kBuildTimeValue,
-  kRandom,
-  kTimeUs,
-  kTime,
-};
+const BuildTimeValues* buildTimeValues = nullptr;
 
-struct PlaceholderName {
-  const char* name;
-  Placeholder placeholder;
-  const Unit* buildTimeValue;  // the constant behind a kBuildTimeValue
-};
-
-constexpr PlaceholderName kPlaceholderNames[] = {
-    {"TEMP", Placeholder::kTemp, nullptr},
-    {"PROGRAM", Placeholder::kProgram, nullptr},
-    {"PROGRAM_BASE", Placeholder::kProgramBase, nullptr},
-    {"PROGRAM_DIR", Placeholder::kProgramDir, nullptr},
-    {"PID", Placeholder::kPid, nullptr},
-    {"HOME", Placeholder::kHome, nullptr},
-    {"CACHE_DIR", Placeholder::kCacheDir, nullptr},
-    {"COMPANY", Placeholder::kBuildTimeValue, tavmorCompanyName},
-    {"PRODUCT", Placeholder::kBuildTimeValue, tavmorProductName},
-    {"VERSION", Placeholder::kBuildTimeValue, tavmorVersion},
-    {"FILE_VERSION", Placeholder::kBuildTimeValue, tavmorFileVersion},
-    {"PRODUCT_VERSION", Placeholder::kBuildTimeValue, tavmorProductVersion},
-    {"RANDOM", Placeholder::kRandom, nullptr},
-    {"TIME_US", Placeholder::kTimeUs, nullptr},
-    {"TIME", Placeholder::kTime, nullptr},
-};
+// The build-time text behind {COMPANY} and its kin, or nullptr for any other
+// placeholder and before the launcher handed its values in.
+const Unit* buildTimeValue(Placeholder placeholder) {
+  if (buildTimeValues == nullptr) return nullptr;
+  switch (placeholder) {
+    case Placeholder::kCompany:
+      return buildTimeValues->company;
+    case Placeholder::kProduct:
+      return buildTimeValues->product;
+    case Placeholder::kVersion:
+      return buildTimeValues->version;
+    case Placeholder::kFileVersion:
+      return buildTimeValues->fileVersion;
+    case Placeholder::kProductVersion:
+      return buildTimeValues->productVersion;
+    default:
+      return nullptr;
+  }
+}
 
 // The output buffer with its end tracked, so nothing is measured twice.
 struct Output {
@@ -206,9 +190,16 @@ bool appendPlaceholder(Output& output, const Unit* name) {
     case Placeholder::kPid:
       appendProcessId(output);
       return true;
-    case Placeholder::kBuildTimeValue:
-      appendOrAbort(output, entry->buildTimeValue);
+    case Placeholder::kCompany:
+    case Placeholder::kProduct:
+    case Placeholder::kVersion:
+    case Placeholder::kFileVersion:
+    case Placeholder::kProductVersion: {
+      const Unit* const value = buildTimeValue(placeholder);
+      if (value == nullptr) return false;
+      appendOrAbort(output, value);
       return true;
+    }
     case Placeholder::kRandom:
     case Placeholder::kTimeUs:
     case Placeholder::kTime:
@@ -219,6 +210,8 @@ bool appendPlaceholder(Output& output, const Unit* name) {
 }
 
 }  // namespace
+
+void setBuildTimeValues(const BuildTimeValues* values) { buildTimeValues = values; }
 
 bool expandSpec(Unit* output, const Unit* spec, uint64_t capacity) {
   // Without room for the terminator not even a failure could be reported.

@@ -8,6 +8,18 @@
 // The launcher's target directory, filled in stage 4 of the main flow.
 extern PathBuffer targetDirectory;
 
+// The launcher's build-time texts behind {COMPANY}, {PRODUCT}, {VERSION},
+// {FILE_VERSION} and {PRODUCT_VERSION}. The launcher hands them in before its
+// first expansion; until then those placeholders do not expand.
+struct BuildTimeValues {
+  const Unit* company;
+  const Unit* product;
+  const Unit* version;
+  const Unit* fileVersion;
+  const Unit* productVersion;
+};
+void setBuildTimeValues(const BuildTimeValues* values);
+
 // Expands `spec` into `output`, which holds `capacity` units with the
 // terminator. True when the whole spec was expanded; false on an unknown or
 // empty placeholder name, a literal that does not fit, or a system value that

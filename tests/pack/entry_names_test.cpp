@@ -20,18 +20,18 @@ TEST(EntryNameProblem, LengthLimitIs1023Units) {
 }
 
 TEST(EntryNameProblem, RefusesNamesWindowsWouldChangeOrRefuse) {
-  const char16_t* const refused[] = {u"",         u".",        u"..",
-                                     u"a\\..\\b", u"a\\.\\b",  u"\\lead",
-                                     u"trail\\",  u"a\\\\b",   u"C:\\x",
-                                     u"a<b",      u"a>b",      u"a\"b",
-                                     u"a|b",      u"a?b",      u"a*b",
-                                     u"a/b",      u"stream:x", u"tab\tname",
-                                     u"bell\x07", u"dot.",     u"blank ",
-                                     u"dir.\\x",  u"dir \\x",  u"CON",
-                                     u"con",      u"Prn.txt",  u"aux.tar.gz",
-                                     u"NUL",      u"COM1",     u"com9.log",
-                                     u"LPT1",     u"lpt9",     u"dir\\Con.txt\\x",
-                                     u"CON .txt"};
+  const char16_t* const refused[] = {u"",         u".",         u"..",
+                                     u"a\\..\\b", u"a\\.\\b",   u"\\lead",
+                                     u"trail\\",  u"a\\\\b",    u"C:\\x",
+                                     u"a<b",      u"a>b",       u"a\"b",
+                                     u"a|b",      u"a?b",       u"a*b",
+                                     u"a/b",      u"stream:x",  u"tab\tname",
+                                     u"bell\x07", u"dot.",      u"blank ",
+                                     u"dir.\\x",  u"dir \\x",   u"CON",
+                                     u"con",      u"Prn.txt",   u"aux.tar.gz",
+                                     u"NUL",      u"COM1",      u"com9.log",
+                                     u"LPT1",     u"lpt9",      u"dir\\Con.txt\\x",
+                                     u"CON .txt", u"COM\u00B9", u"lpt\u00B3.txt"};
   for (const char16_t* name : refused) {
     EXPECT_NE(entryNameProblem(name), "") << std::u16string(name).size();
   }
@@ -50,6 +50,21 @@ TEST(EntryNameSet, FindsNamesThatWindowsPutInOnePlace) {
   // Unicode letters fold too.
   EXPECT_EQ(names.add(u"\u00C4rger.txt"), u"");
   EXPECT_EQ(names.add(u"\u00E4rger.txt"), u"\u00C4rger.txt");
+  // Beyond Latin-1: Greek and Cyrillic fold as NTFS folds them.
+  EXPECT_EQ(names.add(u"\u03C3\u0436.txt"), u"");
+  EXPECT_EQ(names.add(u"\u03A3\u0416.TXT"), u"\u03C3\u0436.txt");
+}
+
+TEST(EntryNameSet, FindsShortAliasesOfLongNamesBesideThem) {
+  EntryNameSet names;
+  EXPECT_EQ(names.add(u"docs\\LongFileName.txt"), u"");
+  EXPECT_EQ(names.add(u"LONGFI~1.TXT"), u"");  // another folder
+  EXPECT_EQ(names.add(u"docs\\LONGFI~1.TXT"), u"docs\\LongFileName.txt");
+  EXPECT_EQ(names.add(u"docs\\longfi~2.txt"), u"docs\\LongFileName.txt");
+  EXPECT_EQ(names.add(u"docs\\LONGFI~1.DOC"), u"");  // another extension
+  EXPECT_EQ(names.add(u"docs\\PROGRA~1"), u"");
+  EXPECT_EQ(names.add(u"docs\\Program Files"), u"docs\\PROGRA~1");
+  EXPECT_EQ(names.add(u"docs\\A~B.txt"), u"");  // no digits after the tilde
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""tavmor-pack as a user runs it: builds real launchers with the mingw-w64
-toolchain and the launcher runtime of the windows build, then reads them back
-with the tool itself and with Debian's binutils, icoutils, openssl and
-osslsigncode. Running the launchers is the Windows-side e2e tests' job.
+"""tavmor-pack as a user runs it: writes real launchers from the stub it
+carries, with no toolchain on PATH, then reads them back with the tool itself
+and with tools nobody here wrote: Debian's binutils, icoutils, openssl,
+osslsigncode, and Wine running the result. The Windows-side e2e tests cover
+what a launcher does.
 
-    tool_test.py TAVMOR_PACK RUNTIME_DIR APP_DIR
+    tool_test.py TAVMOR_PACK APP_DIR WINE_RUN
 """
+import atexit
 import hashlib
 import json
 import os
@@ -17,19 +19,23 @@ import tempfile
 import unittest
 import zlib
 
-TOOL, RUNTIME, APP = sys.argv[1:4]
+TOOL, APP, WINE = sys.argv[1:4]
 del sys.argv[1:4]
+# No compiler, linker or resource compiler may be needed: PATH holds none.
+NO_TOOLS = tempfile.mkdtemp(prefix="tavmor-no-tools-")
+atexit.register(os.rmdir, NO_TOOLS)
+ENV = dict(os.environ, PATH=NO_TOOLS)
 
 
 def pack(*args, check=True):
-    result = subprocess.run([TOOL, *args], capture_output=True, text=True)
+    result = subprocess.run([TOOL, *args], capture_output=True, text=True, env=ENV)
     if check and result.returncode != 0:
         raise AssertionError(f"tavmor-pack {' '.join(args)}: {result.returncode}\n{result.stderr}")
     return result
 
 
 def build(app, out, *options, check=True):
-    return pack("build", str(app), "-o", str(out), "--runtime", RUNTIME, *options, check=check)
+    return pack("build", str(app), "-o", str(out), *options, check=check)
 
 
 def checksum(data):
@@ -109,6 +115,9 @@ def read(path):
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data)
+
+
+HELLO = read(os.path.join(APP, "hello.exe"))
 
 
 class ToolTest(unittest.TestCase):
@@ -192,12 +201,12 @@ class ToolTest(unittest.TestCase):
             "a|b": "holds one of", "a?b": "holds one of", "a*b": "holds one of",
             "ctl\x01": "control character",
             "dot.": "dot or blank", "blank ": "dot or blank", "back\\slash": "backslash",
-            long_name: "longer than 1023",
+            long_name: "longer than 1023", "COM\u00b9.txt": "reserved device name",
         }
         for rel, message in cases.items():
             with self.subTest(rel=rel[:20]):
                 shutil.rmtree(self.path("case"), ignore_errors=True)
-                root = self.app({"app.exe": b"MZ", rel: b"x"}, "case")
+                root = self.app({"app.exe": HELLO, rel: b"x"}, "case")
                 out = self.path("out.exe")
                 result = build(root, out, check=False)
                 self.assertEqual(result.returncode, 1, result.stderr)
@@ -206,13 +215,17 @@ class ToolTest(unittest.TestCase):
                 self.assertIn(rel.split("/")[-1][:20], result.stderr)
                 self.assertFalse(os.path.exists(out))
                 self.assertFalse(os.path.exists(out + ".partial"))
-        root = self.app({"app.exe": b"MZ", "Data/a.txt": b"1", "data/A.TXT": b"2"}, "clash")
-        result = build(root, self.path("out.exe"), check=False)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("without regard to case", result.stderr)
+        for clash in ({"Data/a.txt": b"1", "data/A.TXT": b"2"},
+                      {"\u03c3.txt": b"1", "\u03a3.TXT": b"2"},
+                      {"LongFileName.txt": b"1", "LONGFI~1.TXT": b"2"}):
+            shutil.rmtree(self.path("clash"), ignore_errors=True)
+            root = self.app({"app.exe": HELLO, **clash}, "clash")
+            result = build(root, self.path("out.exe"), check=False)
+            self.assertEqual(result.returncode, 1, clash)
+            self.assertIn("in one place", result.stderr)
 
     def test_symbolic_links_inside_are_followed_and_outside_refused(self):
-        root = self.app({"app.exe": b"MZ", "real/lib.dll": b"lib"})
+        root = self.app({"app.exe": HELLO, "real/lib.dll": b"lib"})
         os.symlink("real", os.path.join(root, "linked"))
         out = self.path("out.exe")
         build(root, out)
@@ -227,11 +240,11 @@ class ToolTest(unittest.TestCase):
         self.assertFalse(os.path.exists(out))
 
     def test_empty_folders_are_left_out_with_a_notice(self):
-        root = self.app({"app.exe": b"MZ"})
+        root = self.app({"app.exe": HELLO})
         os.makedirs(os.path.join(root, "logs", "old"))
         result = build(root, self.path("out.exe"))
         self.assertIn("empty folder logs left out", result.stderr)
-        self.assertRegex(result.stdout, r"out\.exe: 1 file, 2 bytes in, \d+ bytes out \(.*%\), [0-9.]+ s")
+        self.assertRegex(result.stdout, r"out\.exe: 1 file, \d+ bytes in, \d+ bytes out \(.*%\), [0-9.]+ s")
 
     def test_reference_build_constants_and_resources(self):
         root = self.app({"Quolvenarix.exe": read(os.path.join(APP, "hello.exe")),
@@ -259,12 +272,12 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(len(icons.stdout.splitlines()), 7)
         headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", out], capture_output=True,
                                  text=True, check=True).stdout
-        self.assertIn("Subsystem\t\t00000002", headers)  # the graphical subsystem
+        self.assertIn("Subsystem\t\t00000003", headers)  # hello is a console program
         dlls = sorted(l.split()[-1].lower() for l in headers.splitlines() if "DLL Name:" in l)
         self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll", "shell32.dll"])
 
     def test_unicode_texts_reach_the_image_unchanged(self):
-        root = self.app({"app.exe": b"MZ"})
+        root = self.app({"app.exe": HELLO})
         out = self.path("out.exe")
         company = 'Ä "quoted" \\ back 😀'
         build(root, out, "--company", company, "--product", "Prodükt", "--version", "2.1")
@@ -289,9 +302,14 @@ class ToolTest(unittest.TestCase):
         icons = subprocess.run(["wrestool", "-l", "-t", "3", out], capture_output=True, text=True)
         self.assertEqual(len(icons.stdout.splitlines()), 1)
 
-    def test_a_signed_launcher_still_lists_and_verifies(self):
+    def test_other_tools_accept_the_image_and_wine_runs_it_signed(self):
         out = self.path("hello.exe")
-        build(APP, out)
+        build(APP, out, "--spec", "{TEMP}\\tavmor-tool-test\\{VERSION}")
+        headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", "-h", out],
+                                 capture_output=True, text=True, check=True).stdout
+        self.assertRegex(headers, r"Entry 2 [0-9a-f]*[1-9a-f][0-9a-f]* [0-9a-f]+ Resource Directory")
+        self.assertRegex(headers, r"\.rsrc\s")
+        self.assertRegex(headers, r"\.payload\s")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                         "-subj", "/CN=Tavmor Test", "-keyout", self.path("key.pem"),
                         "-out", self.path("cert.pem")], capture_output=True, check=True)
@@ -302,23 +320,89 @@ class ToolTest(unittest.TestCase):
         self.assertGreater(os.path.getsize(signed), os.path.getsize(out))
         self.assertEqual(pack("list", "--json", signed).stdout, pack("list", "--json", out).stdout)
         self.assertEqual(pack("verify", signed).returncode, 0)
+        for exe in (out, signed):
+            verified = subprocess.run(["osslsigncode", "verify", "-CAfile", self.path("cert.pem"),
+                                       "-in", exe], capture_output=True, text=True)
+            # osslsigncode names both values and warns only when they differ.
+            self.assertRegex(verified.stdout, r"PE checksum\s*:\s*[0-9A-F]{8}")
+            self.assertNotIn("invalid PE checksum", verified.stdout + verified.stderr, exe)
+        self.assertIn("Signature verification: ok", verified.stdout + verified.stderr)
+        # hello is a console program, so its launcher is one: the output of
+        # the program it starts reaches the caller's standard output.
+        ran = subprocess.run([WINE, signed, "from-the-test"], capture_output=True, timeout=120)
+        self.assertEqual(ran.returncode, 0, ran.stderr)
+        self.assertIn(b"Hello from a packed application!", ran.stdout)
+        self.assertIn(b"from-the-test", ran.stdout)
+
+    def test_the_subsystem_follows_the_program_unless_chosen(self):
+        gui = bytearray(HELLO)
+        pe = struct.unpack_from("<I", gui, 0x3C)[0]
+        struct.pack_into("<H", gui, pe + 24 + 68, 2)
+        for child, options, expected in ((HELLO, (), 3), (bytes(gui), (), 2),
+                                         (bytes(gui), ("--subsystem", "console"), 3),
+                                         (HELLO, ("--subsystem", "gui"), 2)):
+            root = self.app({"app.exe": child}, "sub")
+            out = self.path("sub.exe")
+            build(root, out, *options)
+            image = read(out)
+            at = struct.unpack_from("<I", image, 0x3C)[0] + 24 + 68
+            self.assertEqual(struct.unpack_from("<H", image, at)[0], expected, options)
+            shutil.rmtree(root)
+
+    def test_the_program_to_start_must_be_a_64bit_windows_program(self):
+        pe = struct.unpack_from("<I", HELLO, 0x3C)[0]
+        def patched(offset, fmt, value):
+            data = bytearray(HELLO)
+            struct.pack_into(fmt, data, offset, value)
+            return bytes(data)
+        cases = {"text": (b"just text", "no Windows program"),
+                 "dll": (patched(pe + 22, "<H", 0x2022), "a DLL"),
+                 "i386": (patched(pe + 4, "<H", 0x14C), "x86-64"),
+                 "pe32": (patched(pe + 24, "<H", 0x10B), "PE32+"),
+                 "native": (patched(pe + 24 + 68, "<H", 1), "subsystem 1")}
+        for name, (data, reason) in cases.items():
+            with self.subTest(name=name):
+                root = self.app({"app.exe": data}, name)
+                result = build(root, self.path(name + ".exe"), check=False)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                self.assertIn(reason, result.stderr)
+                self.assertFalse(os.path.exists(self.path(name + ".exe")))
+
+    def test_the_tool_alone_needs_nothing_beside_it_or_on_path(self):
+        alone = self.path("alone")
+        os.makedirs(alone)
+        shutil.copy(TOOL, alone)
+        out = self.path("hello.exe")
+        result = subprocess.run([os.path.join(alone, os.path.basename(TOOL)), "build", APP, "-o",
+                                 out], capture_output=True, text=True, env=ENV)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(pack("verify", out).returncode, 0)
+
+    def test_spec_warnings_and_a_failed_replacement(self):
+        result = build(APP, self.path("w.exe"), "--spec", "cache\\fixed")
+        self.assertIn("warning: --spec cache\\fixed: relative", result.stderr)
+        self.assertIn("the same for every version", result.stderr)
+        os.makedirs(self.path("taken.exe", "inside"))
+        result = build(APP, self.path("taken.exe"), check=False)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("cannot write: ", result.stderr)
+        self.assertNotIn("Success", result.stderr)
+        self.assertFalse(os.path.exists(self.path("taken.exe.partial")))
 
     def test_user_errors_exit_1_with_one_line(self):
-        root = self.app({"a.exe": b"MZ", "b.exe": b"MZ"})
-        for args in (["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME],
-                     ["build", root, "-o", self.path("x.exe"), "--runtime", self.path("none")],
-                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
-                      "a.exe", "--toolchain", "/nonexistent/x86_64-w64-mingw32-"],
-                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
-                      "a.exe", "--version", "1.2-beta"],
-                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
-                      "a.exe", "--spec", "{NOSUCH}\\x"],
-                     ["build", root, "-o", os.path.join(root, "x.exe"), "--runtime", RUNTIME,
-                      "--child", "a.exe"],
-                     ["build", root, "-o", self.path("no", "x.exe"), "--runtime", RUNTIME,
-                      "--child", "a.exe"],
-                     ["build", root, "-o", self.path("x.exe"), "--runtime", RUNTIME, "--child",
-                      "a.exe", "--icon", os.path.join(root, "a.exe")],
+        root = self.app({"a.exe": HELLO, "b.exe": HELLO})
+        for args in (["build", root, "-o", self.path("x.exe")],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe", "--version",
+                      "1.2-beta"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe", "--spec",
+                      "{NOSUCH}\\x"],
+                     ["build", root, "-o", os.path.join(root, "x.exe"), "--child", "a.exe"],
+                     ["build", root, "-o", self.path("no", "x.exe"), "--child", "a.exe"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe", "--icon",
+                      os.path.join(root, "a.exe")],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--subsystem", "native"],
                      ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
                      ["frobnicate"]):
             with self.subTest(args=args[-2:]):

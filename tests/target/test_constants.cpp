@@ -1,11 +1,13 @@
-// Build-time constants for the target tests. Each version differs, so a
-// placeholder that read the wrong constant shows.
-#include "launcher/build_constants.h"
+// Build-time values for the target tests. Each version differs, so a
+// placeholder that read the wrong value shows.
+#include "target/spec.h"
 
-extern "C" {
-const Unit tavmorCompanyName[] = u"Pelmarith";
-const Unit tavmorProductName[] = u"Quolvenarix";
-const Unit tavmorVersion[] = u"1.70.0";
-const Unit tavmorFileVersion[] = u"1.70.0.7";
-const Unit tavmorProductVersion[] = u"1.70-pv";
-}
+namespace {
+
+const BuildTimeValues kTestValues = {u"Pelmarith", u"Quolvenarix", u"1.70.0", u"1.70.0.7",
+                                     u"1.70-pv"};
+// Handed in before any test runs, as the launcher does before its first
+// expansion.
+const bool kHandedIn = (setBuildTimeValues(&kTestValues), true);
+
+}  // namespace

@@ -74,8 +74,9 @@ class FolderScanner {
     }
     const std::u16string clash = names_.add(name);
     if (!clash.empty()) {
-      throw UserError(path.string() + ": refused: the name equals \"" + toUtf8(clash) +
-                      "\" without regard to case, and Windows would put both in one place");
+      throw UserError(path.string() + ": refused: Windows would put it and \"" + toUtf8(clash) +
+                      "\" in one place (the same name without regard to case, or an 8.3 "
+                      "short alias of it)");
     }
     folder_.files.push_back(AppFile{name, path, fs::file_size(path)});
     return 1;
@@ -95,8 +96,7 @@ class FolderScanner {
 
 bool isTopLevelExe(const AppFile& file) {
   const std::u16string& name = file.name;
-  return name.find(u'\\') == std::u16string::npos && name.size() > 4 &&
-         upperCase(name.substr(name.size() - 4)) == u".EXE";
+  return name.find(u'\\') == std::u16string::npos && hasExeSuffix(name);
 }
 
 // Moves the child program to the front.

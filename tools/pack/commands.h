@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-int runBuild(const std::vector<std::string>& arguments, const std::filesystem::path& self);
+int runBuild(const std::vector<std::string>& arguments);
 int runList(const std::vector<std::string>& arguments);
 int runVerify(const std::vector<std::string>& arguments);
 int runExtract(const std::vector<std::string>& arguments);

@@ -1,5 +1,5 @@
 // How tavmor-pack fails. A UserError is something the user can fix (a bad
-// option, a refused file name, a missing toolchain): main prints its one line
+// option, a refused file name, a program that is not one): main prints its one line
 // and exits 1. Any other exception is an internal failure: exit 2.
 #pragma once
 #include <stdexcept>

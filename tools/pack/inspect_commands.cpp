@@ -89,7 +89,8 @@ class VerifyHandler : public EntryHandler {
     std::string problem = entryNameProblem(entry.name);
     const std::u16string clash = problem.empty() ? names_.add(entry.name) : std::u16string();
     if (!clash.empty())
-      problem = "the name equals \"" + toUtf8(clash) + "\" without regard to case";
+      problem = "Windows would put the name and \"" + toUtf8(clash) +
+                "\" in one place (the same without regard to case, or an 8.3 short alias)";
     if (!problem.empty()) fail(problem);
   }
   void contents(const unsigned char* data, size_t length) override {

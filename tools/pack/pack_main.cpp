@@ -6,7 +6,6 @@
 
 #include "commands.h"
 #include "errors.h"
-#include "host_system.h"
 
 namespace {
 
@@ -36,7 +35,7 @@ int dispatch(int argc, char** argv) {
     std::cout << "tavmor-pack " TAVMOR_PACK_VERSION "\n";
     return 0;
   }
-  if (command == "build") return runBuild(rest, selfExecutable(argv[0]));
+  if (command == "build") return runBuild(rest);
   if (command == "list") return runList(rest);
   if (command == "verify") return runVerify(rest);
   if (command == "extract") return runExtract(rest);

@@ -1,7 +1,8 @@
 #include "unicode.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <locale>
+#include <iterator>
 
 #include "errors.h"
 
@@ -87,30 +88,22 @@ std::string toUtf8(const std::u16string& text) {
 
 namespace {
 
-// The C.UTF-8 locale's case table, which glibc always provides; without it
-// only ASCII letters fold.
-const std::ctype<wchar_t>* unicodeCaseTable() {
-  static const std::ctype<wchar_t>* const table = []() -> const std::ctype<wchar_t>* {
-    try {
-      static const std::locale utf8("C.UTF-8");
-      return &std::use_facet<std::ctype<wchar_t>>(utf8);
-    } catch (const std::runtime_error&) {
-      return nullptr;
-    }
-  }();
-  return table;
-}
+struct UpperCase {
+  char16_t unit, upper;
+};
+constexpr UpperCase kUpperCase[] = {
+#include "upper_case_table.inc"
+};
 
 }  // namespace
 
 char16_t upperCaseUnit(char16_t unit) {
-  if (unit < 0x80) return (unit >= 'a' && unit <= 'z') ? static_cast<char16_t>(unit - 32) : unit;
-  if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
-  const std::ctype<wchar_t>* const table = unicodeCaseTable();
-  if (table == nullptr) return unit;
-  const wchar_t upper = table->toupper(static_cast<wchar_t>(unit));
-  // Windows keeps one unit per unit; a mapping out of the BMP does not apply.
-  return upper > 0 && upper < 0x10000 ? static_cast<char16_t>(upper) : unit;
+  // A table of our own, not the host's locale: the same names clash on every
+  // machine that runs the tool.
+  const UpperCase* const end = std::end(kUpperCase);
+  const UpperCase* const found = std::lower_bound(
+      std::begin(kUpperCase), end, unit, [](const UpperCase& e, char16_t u) { return e.unit < u; });
+  return found != end && found->unit == unit ? found->upper : unit;
 }
 
 std::u16string upperCase(const std::u16string& text) {

@@ -129,19 +129,25 @@ bool AttachedDataWriter::endEntry(std::string& error) {
 }
 
 bool AttachedDataWriter::addFile(const std::u16string& name, const std::string& path,
-                                 std::string& error) {
+                                 std::string& error, const std::function<void(size_t)>& progress) {
   if (!expect(State::betweenEntries, "add a file", error)) return false;
+  failedOnInput_ = true;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return fail(error, path + ": cannot open: " + std::strerror(errno));
   readBuffer_.resize(ZSTD_CStreamInSize());
-  const bool ok = addOpenFile(name, file, error);
+  const bool ok = addOpenFile(name, file, error, progress);
   std::fclose(file);
   if (!ok) error = path + ": " + error;
   return ok;
 }
 
 bool AttachedDataWriter::addOpenFile(const std::u16string& name, std::FILE* file,
-                                     std::string& error) {
+                                     std::string& error,
+                                     const std::function<void(size_t)>& progress) {
+  const auto readFailed = [&] {
+    return fail(error, std::string("cannot read: ") + std::strerror(errno));
+  };
+  const auto changed = [&] { return fail(error, "changed while it was being packed"); };
   // First pass: size and checksum, which precede the contents in the stream.
   uint64_t size = 0;
   uint32_t crc = 0;
@@ -150,16 +156,25 @@ bool AttachedDataWriter::addOpenFile(const std::u16string& name, std::FILE* file
     crc = extendCrc(crc, readBuffer_.data(), got);
     size += got;
   }
-  if (std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0) {
-    return fail(error, std::string("cannot read: ") + std::strerror(errno));
-  }
-  // Second pass: the contents. addContents refuses a file that grew in
-  // between, endEntry one that shrank or changed.
+  if (std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0) return readFailed();
+  failedOnInput_ = false;
   if (!beginEntry(name, size, checksumFromCrc(crc), error)) return false;
+  // Second pass: the contents. A file that grew, shrank or changed in
+  // between is refused rather than packed with a wrong checksum.
+  uint64_t added = 0;
   while ((got = std::fread(readBuffer_.data(), 1, readBuffer_.size(), file)) > 0) {
+    added += got;
+    if (added > size) {
+      failedOnInput_ = true;
+      return changed();
+    }
     if (!addContents(readBuffer_.data(), got, error)) return false;
+    if (progress) progress(got);
   }
-  if (std::ferror(file)) return fail(error, std::string("cannot read: ") + std::strerror(errno));
+  failedOnInput_ = true;
+  if (std::ferror(file)) return readFailed();
+  if (added != size || checksumFromCrc(entryCrc_) != entryChecksum_) return changed();
+  failedOnInput_ = false;
   return endEntry(error);
 }
 
@@ -198,5 +213,6 @@ bool AttachedDataWriter::writeOut(const void* data, size_t length, std::string& 
     return fail(error, std::string("cannot write: ") + std::strerror(errno));
   }
   bytesWritten_ += length;
+  if (observer_) observer_(static_cast<const unsigned char*>(data), length);
   return true;
 }

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,19 @@ class AttachedDataWriter {
   bool endEntry(std::string& error);
 
   // A file from disk in two streaming passes (checksum, then contents), never
-  // held whole.
-  bool addFile(const std::u16string& name, const std::string& path, std::string& error);
+  // held whole; `progress`, when given, gets the byte count of each piece of
+  // the second pass. A file that changes between the passes is refused.
+  bool addFile(const std::u16string& name, const std::string& path, std::string& error,
+               const std::function<void(size_t)>& progress = {});
+  // Whether the last failure was the file's own (it could not be opened or
+  // read, or it changed), rather than compressing or writing.
+  bool failedOnInput() const { return failedOnInput_; }
+
+  // Hands every byte written to `observer` too, in order, right after it is
+  // written. An exception it throws leaves the writer unusable.
+  void observeOutput(std::function<void(const unsigned char*, size_t)> observer) {
+    observer_ = std::move(observer);
+  }
 
   // End-of-list entry, end of frame, trailer. After this, bytesWritten() is
   // the attached data's length.
@@ -69,10 +81,13 @@ class AttachedDataWriter {
   // Feeds `length` bytes to the compressor and writes whatever it produces.
   bool compress(const void* data, size_t length, ZSTD_EndDirective directive, std::string& error);
   bool writeOut(const void* data, size_t length, std::string& error);
-  bool addOpenFile(const std::u16string& name, std::FILE* file, std::string& error);
+  bool addOpenFile(const std::u16string& name, std::FILE* file, std::string& error,
+                   const std::function<void(size_t)>& progress);
 
   State state_ = State::closed;
   std::FILE* out_ = nullptr;
+  std::function<void(const unsigned char*, size_t)> observer_;
+  bool failedOnInput_ = false;
   ZSTD_CCtx* context_ = nullptr;
   std::vector<unsigned char> compressed_;
   std::vector<unsigned char> readBuffer_;

@@ -1,0 +1,30 @@
+#include <windows.h>
+
+#include "diag/report.h"
+#include "launcher/build_constants.h"
+#include "launcher/stamped_configuration.h"
+#include "payload/format.h"
+
+// The linker's name for the start of this executable's own image, where the
+// loader mapped its headers (at least one page).
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+// The stub's configuration block (configuration_block.cpp).
+extern "C" const StampedConfiguration tavmorConfiguration;
+
+BuildConstants loadBuildConstants() {
+  const unsigned char* const image = reinterpret_cast<const unsigned char*>(&__ImageBase);
+  LauncherConfiguration configuration;
+  // The header's own message: without a sound configuration there is no
+  // attached data to find.
+  if (!readStampedConfiguration(tavmorConfiguration, configuration) ||
+      !sectionHoldsRange(image, 4096, configuration.attachedDataRva,
+                         kAttachedHeaderSize + configuration.inputLength)) {
+    fatalError("Error, couldn't find attached data header.");
+  }
+  const Unit* const* texts = configuration.texts;
+  return BuildConstants{texts[kSpecText],
+                        {texts[kCompanyText], texts[kProductText], texts[kVersionText],
+                         texts[kFileVersionText], texts[kProductVersionText]},
+                        image + configuration.attachedDataRva,
+                        configuration.inputLength};
+}

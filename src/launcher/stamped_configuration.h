@@ -1,0 +1,54 @@
+// The build-time configuration of a launcher, as tavmor-pack stamps it into
+// the launcher stub. The stub carries the block below with every byte zero,
+// alone in a read-only section of its own (kConfigurationSection); the tool
+// fills it in and adds the attached data as a further section. The launcher
+// trusts none of it: a block that is not stamped, or that places the attached
+// data anywhere but inside one of the image's own sections, is refused.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "diag/text.h"
+
+constexpr char kConfigurationSection[8] = ".tavcfg";
+constexpr unsigned char kConfigurationSignature[8] = {'T', 'A', 'V', 'M', 'O', 'R', '0', '1'};
+
+// The six texts, each NUL-terminated, one after the other in this order.
+enum ConfigurationText {
+  kSpecText,
+  kCompanyText,
+  kProductText,
+  kVersionText,
+  kFileVersionText,
+  kProductVersionText,
+  kConfigurationTextCount
+};
+// Units for all six texts with their terminators.
+constexpr size_t kConfigurationTextCapacity = 8192;
+
+// Little-endian, as the launcher reads it in place.
+struct StampedConfiguration {
+  unsigned char signature[8];  // kConfigurationSignature once stamped
+  uint32_t attachedDataRva;    // of the "R" of the attached data
+  uint32_t reserved;           // zero
+  uint64_t inputLength;        // the frame and the trailer: the decoder's input
+  Unit texts[kConfigurationTextCapacity];
+};
+static_assert(sizeof(StampedConfiguration) == 24 + 2 * kConfigurationTextCapacity,
+              "the block has no padding");
+
+// The block as the launcher uses it.
+struct LauncherConfiguration {
+  const Unit* texts[kConfigurationTextCount];
+  uint32_t attachedDataRva;
+  uint64_t inputLength;
+};
+
+// False unless `block` is stamped: the signature, a zero reserved word, six
+// texts that each end within the block, and a spec that is not empty.
+bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfiguration& out);
+
+// True when the `length` bytes at `rva` lie inside one section of a PE32+
+// image whose headers are the `size` bytes at `headers` (its first page as
+// mapped, or the start of its file). Reads nothing outside those bytes.
+bool sectionHoldsRange(const unsigned char* headers, size_t size, uint64_t rva, uint64_t length);

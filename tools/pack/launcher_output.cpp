@@ -1,0 +1,101 @@
+#include "launcher_output.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "errors.h"
+#include "host_system.h"
+#include "launcher_stub.h"
+#include "progress.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Removes the partial file unless it was moved into place.
+struct PartialFile {
+  explicit PartialFile(fs::path path) : path(std::move(path)) {}
+  ~PartialFile() {
+    if (!kept) {
+      std::error_code ignored;
+      fs::remove(path, ignored);
+    }
+  }
+  const fs::path path;
+  bool kept = false;
+};
+
+std::string megabytes(uint64_t bytes) { return std::to_string(bytes / 1000000) + " MB"; }
+
+}  // namespace
+
+PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settings,
+                         const WriterSettings& compression, const fs::path& output) {
+  const EmbeddedFile stub = launcherStub();
+  LauncherImageWriter image(stub.data, stub.size, settings);
+  const uint64_t limit = image.attachedDataLimit();
+
+  fs::path partialPath = output;
+  partialPath += ".partial";
+  PartialFile partial(partialPath);
+  OpenFile file(std::fopen(partial.path.c_str(), "wb"));
+  if (file == nullptr) {
+    throw UserError(output.string() + ": cannot write: " + std::strerror(errno));
+  }
+  if (fseeko(file.get(), static_cast<off_t>(image.attachedDataOffset()), SEEK_SET) != 0) {
+    throw std::runtime_error(partial.path.string() + ": cannot seek: " + std::strerror(errno));
+  }
+
+  uint64_t total = 0;
+  for (const AppFile& entry : folder.files) total += entry.size;
+  Progress progress(total, standardErrorIsTerminal());
+  AttachedDataWriter writer;
+  PeChecksum sum;
+  writer.observeOutput([&](const unsigned char* data, size_t length) {
+    sum.add(data, length);
+    if (writer.bytesWritten() > limit) {
+      throw UserError("the application does not fit a launcher: its attached data passed " +
+                      std::to_string(limit) + " bytes (" + megabytes(limit) +
+                      "), and Windows loads no image of 2 GiB or more");
+    }
+  });
+  std::string error;
+  const auto check = [&](bool ok) {
+    if (ok) return;
+    if (writer.failedOnInput()) throw UserError(error);
+    throw std::runtime_error("writing the attached data: " + error);
+  };
+  check(writer.open(file.get(), compression, error));
+  PackedSize packed;
+  for (const AppFile& entry : folder.files) {
+    check(writer.addFile(entry.name, entry.path.string(), error,
+                         [&](size_t bytes) { progress.advance(bytes); }));
+    packed.contents += entry.size;
+  }
+  progress.finishing();
+  check(writer.finish(error));
+  packed.attachedData = writer.bytesWritten();
+  image.finish(file.get(), packed.attachedData, sum);
+  if (std::fclose(file.release()) != 0) {
+    throw std::runtime_error(partial.path.string() + ": cannot write: " + std::strerror(errno));
+  }
+
+  const std::string problem = launcherImageProblem(partial.path);
+  if (!problem.empty()) {
+    throw std::runtime_error(output.string() +
+                             ": the launcher written does not read back: " + problem);
+  }
+  // Replace the output in one step, so it is never seen half written. The
+  // reason is taken before the partial file's removal can replace it.
+  std::error_code renameError;
+  fs::rename(partial.path, output, renameError);
+  if (renameError) throw UserError(output.string() + ": cannot write: " + renameError.message());
+  partial.kept = true;
+  return packed;
+}
