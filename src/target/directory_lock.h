@@ -17,6 +17,11 @@ constexpr size_t kDirectoryLockNameCapacity = 37;
 // Trailing backslashes do not count, so C:\A and C:\A\ share one lock.
 void directoryLockName(const Unit* foldedDirectory, Unit* name);
 
+// Writes the lock's name for `directory` into `name`
+// (kDirectoryLockNameCapacity units): the directory's case folded by the
+// platform's upper-case mapping, then directoryLockName.
+void lockNameForDirectory(const Unit* directory, Unit* name);
+
 // Waits, without a time limit, until no other launcher holds the lock of
 // `directory`, then holds it. When the mutex cannot be created or opened
 // (another kind of object or another user's mutex has the name), the pass
