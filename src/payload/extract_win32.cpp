@@ -16,8 +16,6 @@ namespace {
 Unit entryNameBuffer[kEntryNameCapacity];
 PathBuffer entryPath;
 unsigned char chunkBuffer[kContentChunkSize];
-// Existing files are read for their checksum in pieces of this size.
-unsigned char checksumBuffer[262144];
 
 // Reads the current entry's name into entryNameBuffer, one code unit per
 // request, up to and including its terminating zero. A name that would not
@@ -205,16 +203,17 @@ uint32_t existingFileChecksum(const Unit* path) {
   // failing disk, a network or redirected folder, a cloud placeholder) comes
   // back as a failed call, where a mapped view would raise an in-page fault
   // and end the process. An empty file has the CRC 0 and so the checksum 1,
-  // which an empty entry stores.
+  // which an empty entry stores. The pieces pass through chunkBuffer, which
+  // holds nothing else while a file is checked.
   uint32_t crc = 0;
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file, checksumBuffer, sizeof checksumBuffer, &got, /*lpOverlapped=*/nullptr)) {
+    if (!ReadFile(file, chunkBuffer, sizeof chunkBuffer, &got, /*lpOverlapped=*/nullptr)) {
       CloseHandle(file);
       return 0;
     }
     if (got == 0) break;
-    crc = extendCrc(crc, checksumBuffer, got);
+    crc = extendCrc(crc, chunkBuffer, got);
   }
   CloseHandle(file);
   return checksumFromCrc(crc);
