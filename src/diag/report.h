@@ -15,16 +15,22 @@
 void printOsError(const char* message, uint32_t code);
 
 // Writes "Error, couldn't runtime expand spec '<spec>'." to standard error and
-// aborts. `spec` is the template as given to the expansion.
+// ends as abortSilently() does. `spec` is the template as given to the
+// expansion.
 [[noreturn]] void fatalSpecError(const Unit* spec);
 
 // Writes "Error, failed to open '<path>' for writing." to standard error and
 // exits with status 2.
 [[noreturn]] void fatalOpenForWritingError(const Unit* path);
 
-// Ends the process abnormally without a message: a fixed limit was violated
-// or a platform call that must not fail did fail.
+// Ends the process abnormally without a message, with status 3 and no dialog
+// box: a fixed limit was violated or a platform call that must not fail did
+// fail.
 [[noreturn]] void abortSilently();
+
+// Makes an abort() that is not ours (the runtime's or a library's) write its
+// line to standard error instead of showing a message box. Called first.
+void keepRuntimeAbortsOffScreen();
 
 // Overwrites CR and LF characters at the end of text[0..length) with NUL and
 // returns the length that remains.

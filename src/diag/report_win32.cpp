@@ -28,8 +28,10 @@ void printOsError(const char* message, uint32_t code) {
 void fatalSpecError(const Unit* spec) {
   std::fprintf(stderr, "Error, couldn't runtime expand spec '%ls'.\n",
                reinterpret_cast<const wchar_t*>(spec));
-  std::abort();
+  abortSilently();
 }
+
+void keepRuntimeAbortsOffScreen() { _set_error_mode(_OUT_TO_STDERR); }
 
 void fatalOpenForWritingError(const Unit* path) {
   std::fprintf(stderr, "Error, failed to open '%ls' for writing.\n",

@@ -5,6 +5,7 @@
 #include "child/launch.h"
 #include "diag/report.h"
 #include "launcher/build_constants.h"
+#include "launcher/dll_search.h"
 #include "launcher/environment_protocol.h"
 #include "payload/extract.h"
 #include "payload/header.h"
@@ -12,6 +13,10 @@
 #include "target/spec.h"
 
 int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+  // Before anything else can abort or load a DLL by name.
+  keepRuntimeAbortsOffScreen();
+  restrictDllSearchToSystemFolder();
+
   // 1. The runtime's argument vector; its first element goes to the child's
   //    environment in stage 11.
   const Unit* const* const arguments = reinterpret_cast<const Unit* const*>(__wargv);

@@ -1,5 +1,8 @@
 // The entry loop: unpacks every payload entry below the target directory and
-// leaves alone each file already present with its stored checksum.
+// leaves alone each file already present with its stored checksum. Only one
+// launcher at a time runs it over a directory, and every file is written
+// under a temporary name and moved into place, so a file is never seen half
+// written under its own name, also by a launcher started alongside.
 #pragma once
 #include <cstdint>
 
@@ -12,5 +15,5 @@ extern PathBuffer childProgramPath;
 void unpackPayload(const Unit* targetDirectory);
 
 // Checksum of the file at `path` by the format's rule, or 0 when it is
-// missing or cannot be opened, sized or mapped.
+// missing or cannot be opened or read.
 uint32_t existingFileChecksum(const Unit* path);

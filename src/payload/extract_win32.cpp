@@ -7,6 +7,7 @@
 #include "payload/format.h"
 #include "payload/reader.h"
 #include "target/directories.h"
+#include "target/directory_lock.h"
 
 PathBuffer childProgramPath;
 
@@ -52,19 +53,104 @@ void skipContents(uint64_t remaining) {
   }
 }
 
+// A file is written under this suffix beside its real name and then moved
+// over it in one step, so no process ever sees it half written under the
+// real name. One temporary name per entry: the one a killed launcher left
+// behind is truncated and reused by the next pass that writes the entry.
+constexpr Unit kPartialSuffix[] = u".tavmor-partial";
+constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Unit);
+Unit partialPath[kPartialPathCapacity];
+
+// Scanners and indexers open a file the moment it appears or changes and
+// hold it for a moment. A sharing conflict is retried for up to about one
+// second per file before it is reported.
+constexpr int kRetryPauses = 50;
+constexpr DWORD kRetryPauseMilliseconds = 20;
+
+bool pauseBeforeRetry(int* pausesLeft) {
+  if (*pausesLeft == 0) return false;
+  --*pausesLeft;
+  Sleep(kRetryPauseMilliseconds);
+  return true;
+}
+
+// Read-only, hidden and system attributes make replacing a file fail.
+// Clears them from the file at `path`; true when there were any to clear.
+bool clearBlockingAttributes(const Unit* path) {
+  constexpr DWORD kBlocking =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      (attributes & kBlocking) == 0) {
+    return false;
+  }
+  const DWORD kept = attributes & ~kBlocking;
+  return SetFileAttributesW(reinterpret_cast<const wchar_t*>(path),
+                            kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
+}
+
+// Opens partialPath afresh, shared with nobody: no other process can read
+// the half-written file or write into it.
+HANDLE openPartialFile(int* pausesLeft) {
+  bool attributesCleared = false;
+  for (;;) {
+    const HANDLE file = CreateFileW(
+        /*lpFileName=*/reinterpret_cast<const wchar_t*>(partialPath),
+        /*dwDesiredAccess=*/GENERIC_WRITE, /*dwShareMode=*/0,
+        /*lpSecurityAttributes=*/nullptr, /*dwCreationDisposition=*/CREATE_ALWAYS,
+        /*dwFlagsAndAttributes=*/0, /*hTemplateFile=*/nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
+      attributesCleared = true;
+      if (clearBlockingAttributes(partialPath)) continue;
+    }
+    if (error != ERROR_SHARING_VIOLATION || !pauseBeforeRetry(pausesLeft)) {
+      fatalOpenForWritingError(entryPath);
+    }
+  }
+}
+
+// Moves the written partialPath over entryPath. A file that cannot be
+// replaced (a running program loaded from it, a reader that holds it without
+// delete sharing past the retries) ends the run as a file that cannot be
+// opened for writing would, and its temporary file is removed first.
+void moveIntoPlace(int* pausesLeft) {
+  bool attributesCleared = false;
+  for (;;) {
+    if (MoveFileExW(/*lpExistingFileName=*/reinterpret_cast<const wchar_t*>(partialPath),
+                    /*lpNewFileName=*/reinterpret_cast<const wchar_t*>(entryPath),
+                    /*dwFlags=*/MOVEFILE_REPLACE_EXISTING)) {
+      return;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
+      attributesCleared = true;
+      if (clearBlockingAttributes(entryPath)) continue;
+    }
+    // Replacing a file that another process holds open fails with either
+    // code, depending on how it was opened.
+    const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!heldOpen || !pauseBeforeRetry(pausesLeft)) {
+      DeleteFileW(reinterpret_cast<const wchar_t*>(partialPath));
+      fatalOpenForWritingError(entryPath);
+    }
+  }
+}
+
 void writeEntryFile(uint64_t remaining) {
   createEntryDirectories(entryPath);
-  const HANDLE file = CreateFileW(
-      /*lpFileName=*/reinterpret_cast<const wchar_t*>(entryPath),
-      /*dwDesiredAccess=*/GENERIC_WRITE, /*dwShareMode=*/FILE_SHARE_WRITE,
-      /*lpSecurityAttributes=*/nullptr, /*dwCreationDisposition=*/CREATE_ALWAYS,
-      /*dwFlagsAndAttributes=*/0, /*hTemplateFile=*/nullptr);
-  if (file == INVALID_HANDLE_VALUE) fatalOpenForWritingError(entryPath);
+  copyText(partialPath, kPartialPathCapacity, entryPath);
+  appendText(partialPath, kPartialPathCapacity, kPartialSuffix);
+  int pausesLeft = kRetryPauses;
+  const HANDLE file = openPartialFile(&pausesLeft);
   while (remaining > 0) {
     const DWORD piece = remaining < kContentChunkSize ? static_cast<DWORD>(remaining)
                                                       : static_cast<DWORD>(kContentChunkSize);
     readPayload(chunkBuffer, piece);
     DWORD written = 0;
+    // Nobody else can open the file, so no sharing or lock conflict can
+    // arise here: a failure is final.
     if (!WriteFile(file, chunkBuffer, piece, &written, /*lpOverlapped=*/nullptr)) {
       printOsError("Error, couldn't unpack file to target path.", GetLastError());
       std::exit(2);
@@ -72,14 +158,21 @@ void writeEntryFile(uint64_t remaining) {
     remaining -= piece;
   }
   CloseHandle(file);
+  moveIntoPlace(&pausesLeft);
 }
 
 }  // namespace
 
 void unpackPayload(const Unit* targetDirectory) {
+  // From the first check to the last file in place, no other launcher works
+  // on this directory; the lock is released before the child starts.
+  lockTargetDirectory(targetDirectory);
   for (;;) {
     readEntryName();
-    if (entryNameBuffer[0] == 0) return;  // the end-of-list entry
+    if (entryNameBuffer[0] == 0) {  // the end-of-list entry
+      unlockTargetDirectory();
+      return;
+    }
 
     // Names are joined as they stand, after one backslash; a path that does
     // not fit aborts before anything of this entry is written.
@@ -103,38 +196,25 @@ uint32_t existingFileChecksum(const Unit* path) {
       /*lpFileName=*/reinterpret_cast<const wchar_t*>(path), /*dwDesiredAccess=*/GENERIC_READ,
       /*dwShareMode=*/FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       /*lpSecurityAttributes=*/nullptr, /*dwCreationDisposition=*/OPEN_EXISTING,
-      /*dwFlagsAndAttributes=*/FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+      /*dwFlagsAndAttributes=*/FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
 
-  // The whole 64-bit size: a file of 4 GiB or more is compared over all of
-  // its contents, not over its size modulo 2^32.
-  DWORD sizeHigh = 0;
-  const DWORD sizeLow = GetFileSize(file, &sizeHigh);
-  if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-    CloseHandle(file);
-    return 0;
+  // Plain reads to the end of the file, whatever its size: a read error (a
+  // failing disk, a network or redirected folder, a cloud placeholder) comes
+  // back as a failed call, where a mapped view would raise an in-page fault
+  // and end the process. An empty file has the CRC 0 and so the checksum 1,
+  // which an empty entry stores. The pieces pass through chunkBuffer, which
+  // holds nothing else while a file is checked.
+  uint32_t crc = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunkBuffer, sizeof chunkBuffer, &got, /*lpOverlapped=*/nullptr)) {
+      CloseHandle(file);
+      return 0;
+    }
+    if (got == 0) break;
+    crc = extendCrc(crc, chunkBuffer, got);
   }
-  const uint64_t size = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
-
-  // Fails for an empty file, which the system refuses to map: an empty entry
-  // is therefore written on every run.
-  const HANDLE mapping = CreateFileMappingW(file, /*lpFileMappingAttributes=*/nullptr,
-                                            PAGE_READONLY, /*dwMaximumSizeHigh=*/0,
-                                            /*dwMaximumSizeLow=*/0, /*lpName=*/nullptr);
-  if (mapping == nullptr) {
-    CloseHandle(file);
-    return 0;
-  }
-  const void* const view = MapViewOfFile(mapping, FILE_MAP_READ, /*dwFileOffsetHigh=*/0,
-                                         /*dwFileOffsetLow=*/0, /*dwNumberOfBytesToMap=*/0);
-  if (view == nullptr) {
-    CloseHandle(mapping);
-    CloseHandle(file);
-    return 0;
-  }
-  const uint32_t checksum = checksumFromCrc(extendCrc(0, view, size));
-  UnmapViewOfFile(view);
-  CloseHandle(mapping);
   CloseHandle(file);
-  return checksum;
+  return checksumFromCrc(crc);
 }

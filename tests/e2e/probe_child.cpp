@@ -9,9 +9,14 @@
 //   TAVMOR_PROBE_RUN        a command line to start and wait for after the
 //                           report, with the time and random variables set as
 //                           an outer launcher run would leave them
+//   TAVMOR_PROBE_VERIFY     a manifest in the probe's own folder, lines of
+//                           "<crc32 hex> <size> <name>": every file named
+//                           there is checked first, and the probe ends with
+//                           kVerifyFailed when one differs
 //
 // The report's format is in probe_report.h.
 #include <windows.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -85,6 +90,43 @@ void reportWhatWasReceived(int argc, wchar_t** argv) {
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), marker, sizeof marker - 1, &written, nullptr);
 }
 
+constexpr UINT kVerifyFailed = 97;
+
+bool fileMatches(const std::wstring& path, unsigned long crc, unsigned long long size) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  static unsigned char buffer[1 << 16];
+  uLong actual = crc32(0, nullptr, 0);
+  unsigned long long total = 0;
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    actual = crc32(actual, buffer, got);
+    total += got;
+  }
+  CloseHandle(file);
+  return actual == crc && total == size;
+}
+
+void verifyFiles(const std::wstring& manifestName) {
+  wchar_t module[32768];
+  std::wstring folder(module, GetModuleFileNameW(nullptr, module, 32768));
+  folder.resize(folder.rfind(L'\\') + 1);
+  FILE* manifest = _wfopen((folder + manifestName).c_str(), L"r");
+  bool intact = manifest != nullptr;
+  unsigned long crc = 0;
+  unsigned long long size = 0;
+  char name[1024];
+  while (intact && std::fscanf(manifest, "%lx %llu %1023s", &crc, &size, name) == 3) {
+    if (!fileMatches(folder + std::wstring(name, name + std::strlen(name)), crc, size)) {
+      report("verify-failed", name);
+      intact = false;
+    }
+  }
+  if (manifest != nullptr) std::fclose(manifest);
+  if (!intact) ExitProcess(kVerifyFailed);
+}
+
 void runNested(std::wstring commandLine) {
   SetEnvironmentVariableW(L"TAVMOR_PROBE_RUN", nullptr);
   SetEnvironmentVariableW(L"TAVMOR_ONEFILE_START", L"133000000000000000");
@@ -115,6 +157,7 @@ void runNested(std::wstring commandLine) {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring value;
+  if (variable(L"TAVMOR_PROBE_VERIFY", &value)) verifyFiles(value);
   if (!variable(L"TAVMOR_PROBE_QUIET", &value)) reportWhatWasReceived(argc, argv);
   if (variable(L"TAVMOR_PROBE_RUN", &value)) runNested(value);
   if (variable(L"TAVMOR_PROBE_SLEEP_MS", &value)) Sleep(std::wcstoul(value.c_str(), nullptr, 0));

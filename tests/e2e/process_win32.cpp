@@ -1,5 +1,6 @@
 #include "process_win32.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -85,11 +86,11 @@ ProcessResult runProgram(const std::wstring& program, const ProcessOptions& opti
   }
   std::wstring block = environmentBlock(options);
   PROCESS_INFORMATION info{};
-  const BOOL started = CreateProcessW(
-      program.c_str(), commandLine.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE,
-      CREATE_UNICODE_ENVIRONMENT, block.data(),
-      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
-      &info);
+  const BOOL started =
+      CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
+                     /*bInheritHandles=*/TRUE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                     options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
+                     &startup, &info);
   if (outWrite != nullptr) CloseHandle(outWrite);
   if (outputFile != nullptr) CloseHandle(outputFile);
   CloseHandle(errWrite);
@@ -115,6 +116,67 @@ ProcessResult runProgram(const std::wstring& program, const ProcessOptions& opti
   CloseHandle(outRead);
   CloseHandle(errRead);
   return result;
+}
+
+PROCESS_INFORMATION startProgram(const std::wstring& program, const ProcessOptions& options) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const auto open = [&](const std::wstring& path, DWORD access, DWORD disposition) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       disposition, 0, nullptr);
+  };
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = open(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  startup.hStdOutput = options.outputFile.empty()
+                           ? open(L"NUL", GENERIC_WRITE, OPEN_EXISTING)
+                           : open(options.outputFile, GENERIC_WRITE, CREATE_ALWAYS);
+  startup.hStdError = open(L"NUL", GENERIC_WRITE, OPEN_EXISTING);
+  std::wstring commandLine = L"\"" + program + L"\" " + options.arguments;
+  std::wstring block = environmentBlock(options);
+  PROCESS_INFORMATION info{};
+  CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE,
+                 CREATE_UNICODE_ENVIRONMENT, block.data(),
+                 options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
+                 &startup, &info);
+  CloseHandle(startup.hStdInput);
+  CloseHandle(startup.hStdOutput);
+  CloseHandle(startup.hStdError);
+  return info;
+}
+
+DWORD finishProgram(const PROCESS_INFORMATION& started) {
+  if (started.hProcess == nullptr) return 0xFFFFFFFF;
+  WaitForSingleObject(started.hProcess, INFINITE);
+  DWORD code = 0xFFFFFFFF;
+  GetExitCodeProcess(started.hProcess, &code);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return code;
+}
+
+std::vector<std::wstring> filesBelow(const std::wstring& directory) {
+  std::vector<std::wstring> files;
+  std::vector<std::wstring> pending = {L""};
+  while (!pending.empty()) {
+    const std::wstring relative = pending.back();
+    pending.pop_back();
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((directory + L"\\" + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        pending.push_back(relative + name + L"\\");
+      } else {
+        files.push_back(relative + name);
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 std::wstring windowsPathOf(const std::string& unixPath) {
@@ -145,8 +207,8 @@ bool pathExists(const std::wstring& path) {
 
 std::string readWholeFile(const std::wstring& path) {
   std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return text;
   text = drain(file);
   CloseHandle(file);

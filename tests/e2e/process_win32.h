@@ -36,6 +36,15 @@ struct ProcessOptions {
 
 ProcessResult runProgram(const std::wstring& program, const ProcessOptions& options = {});
 
+// Starts a program and returns at once, its standard streams on the NUL
+// device (standard output into options.outputFile when named). The caller
+// waits with finishProgram, which closes the handles and gives the exit code.
+PROCESS_INFORMATION startProgram(const std::wstring& program, const ProcessOptions& options = {});
+DWORD finishProgram(const PROCESS_INFORMATION& started);
+
+// Every file below `directory`, as sorted paths relative to it.
+std::vector<std::wstring> filesBelow(const std::wstring& directory);
+
 // A Windows path for a path of the build machine (Wine maps / to Z:).
 std::wstring windowsPathOf(const std::string& unixPath);
 

@@ -1,0 +1,153 @@
+// Launchers of one application sharing one target directory: started
+// together, started while another is in the middle of a large file, killed
+// halfway, and started while another's child runs. Every child checks every
+// file against the checksums its application carries and ends with 97 when
+// one differs, so a launcher's exit code 0 means its child found all whole.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "process_win32.h"
+
+namespace {
+
+constexpr uint64_t kBigFileSize = 24 << 20;
+
+std::wstring launcherPath() {
+  return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/shared_cache_launcher.exe");
+}
+
+std::vector<std::wstring> applicationFiles() {
+  return filesBelow(windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/shared_cache_app"));
+}
+
+uint64_t sizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The launchers use the relative spec "cache\shared": each test gets its own
+// target directory below a fresh working directory.
+struct SharedDirectory {
+  std::wstring workDir = makeScratchDirectory(L"shared");
+  std::wstring target() const { return workDir + L"\\cache\\shared"; }
+  ProcessOptions options() const {
+    ProcessOptions options;
+    options.workingDirectory = workDir;
+    options.environment = {{L"TAVMOR_PROBE_QUIET", L"1"},
+                           {L"TAVMOR_PROBE_VERIFY", L"manifest.txt"}};
+    return options;
+  }
+  PROCESS_INFORMATION start() const { return startProgram(launcherPath(), options()); }
+  // How much of big.bin is written, under its own or its temporary name.
+  uint64_t bigFileWritten() const {
+    return std::max(sizeOf(target() + L"\\big.bin"),
+                    sizeOf(target() + L"\\big.bin.tavmor-partial"));
+  }
+  // Polls until at least `bytes` of big.bin are written; false if `launcher`
+  // ended first.
+  bool awaitBigFile(const PROCESS_INFORMATION& launcher, uint64_t bytes) const {
+    while (bigFileWritten() < bytes) {
+      if (WaitForSingleObject(launcher.hProcess, 0) == WAIT_OBJECT_0) return false;
+    }
+    return true;
+  }
+};
+
+TEST(SharedCache, EightSimultaneousStartsAllFindEveryFileWhole) {
+  for (int round = 0; round < 2; ++round) {
+    SharedDirectory directory;
+    std::vector<PROCESS_INFORMATION> launchers;
+    for (int i = 0; i < 8; ++i) launchers.push_back(directory.start());
+    for (const PROCESS_INFORMATION& launcher : launchers) {
+      EXPECT_EQ(finishProgram(launcher), 0u) << "round " << round;
+    }
+    EXPECT_EQ(filesBelow(directory.target()), applicationFiles());
+  }
+}
+
+TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
+  // The first launcher is held (suspended) with big.bin written up to each
+  // fraction; the second then gets up to three seconds to reach it. One that
+  // does not wait for the first truncates big.bin under it: it is held there
+  // in turn, and the first, resumed, starts its child on a file with a hole.
+  // No ASSERT between a suspension and its resumption: a launcher left
+  // suspended would hold the test's output open.
+  for (const double fraction : {0.05, 0.4, 0.75}) {
+    SharedDirectory directory;
+    const PROCESS_INFORMATION first = directory.start();
+    if (!directory.awaitBigFile(first, static_cast<uint64_t>(fraction * kBigFileSize))) {
+      ADD_FAILURE() << "the first launcher ended before big.bin was written, at " << fraction;
+      finishProgram(first);
+      continue;
+    }
+    SuspendThread(first.hThread);
+    const uint64_t caught = directory.bigFileWritten();
+    EXPECT_LT(caught, kBigFileSize) << "not caught in the middle of big.bin at " << fraction;
+
+    const PROCESS_INFORMATION second = directory.start();
+    bool secondHeld = false;
+    for (int waited = 0; waited < 300 && !secondHeld; ++waited) {
+      if (WaitForSingleObject(second.hProcess, 10) == WAIT_OBJECT_0) break;
+      if (directory.bigFileWritten() < caught) secondHeld = SuspendThread(second.hThread) == 0;
+    }
+    ResumeThread(first.hThread);
+    EXPECT_EQ(finishProgram(first), 0u) << fraction;
+    if (secondHeld) ResumeThread(second.hThread);
+    EXPECT_EQ(finishProgram(second), 0u) << fraction;
+    EXPECT_EQ(filesBelow(directory.target()), applicationFiles()) << fraction;
+  }
+}
+
+TEST(SharedCache, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
+  // Each round deletes big.bin so there is always a large file to cut short,
+  // then kills a launcher after a delay (while it starts, checks or writes
+  // the data files) or at a point of big.bin.
+  SharedDirectory directory;
+  bool leftTemporaryFile = false;
+  const int killAfterMilliseconds[] = {0, 150, 400, -1, -1, -1, -1};
+  const double killAtFraction[] = {0, 0, 0, 0.0, 0.3, 0.6, 0.9};
+  for (int round = 0; round < 7; ++round) {
+    DeleteFileW((directory.target() + L"\\big.bin").c_str());
+    const PROCESS_INFORMATION launcher = directory.start();
+    if (killAfterMilliseconds[round] >= 0) {
+      Sleep(killAfterMilliseconds[round]);
+    } else {
+      directory.awaitBigFile(launcher,
+                             1 + static_cast<uint64_t>(killAtFraction[round] * kBigFileSize));
+    }
+    TerminateProcess(launcher.hProcess, 1);
+    finishProgram(launcher);
+    for (const std::wstring& name : filesBelow(directory.target())) {
+      leftTemporaryFile |= name.find(L".tavmor-partial") != std::wstring::npos;
+    }
+  }
+  EXPECT_TRUE(leftTemporaryFile);  // some kill did cut a file short
+
+  EXPECT_EQ(finishProgram(directory.start()), 0u);
+  EXPECT_EQ(filesBelow(directory.target()), applicationFiles());
+}
+
+TEST(SharedCache, RepairWhileAnotherInstanceRuns) {
+  SharedDirectory directory;
+  ProcessOptions holding = directory.options();
+  holding.environment = {{L"TAVMOR_PROBE_SLEEP_MS", L"4000"}};
+  holding.outputFile = directory.workDir + L"\\first.txt";
+  const PROCESS_INFORMATION first = startProgram(launcherPath(), holding);
+  // The child reports as soon as it runs, and then holds app.exe open.
+  while (readWholeFile(holding.outputFile).empty()) {
+    ASSERT_EQ(WaitForSingleObject(first.hProcess, 10), static_cast<DWORD>(WAIT_TIMEOUT));
+  }
+
+  writeWholeFile(directory.target() + L"\\data\\05.bin", "damaged");
+  const ProcessResult second = runProgram(launcherPath(), directory.options());
+  EXPECT_EQ(second.exitCode, 0u);
+  EXPECT_EQ(second.standardOutput + second.standardError, "");
+  EXPECT_EQ(finishProgram(first), 0u);
+  EXPECT_EQ(filesBelow(directory.target()), applicationFiles());
+}
+
+}  // namespace
