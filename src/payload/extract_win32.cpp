@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "diag/report.h"
+#include "payload/entry_header.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/reader.h"
@@ -13,34 +14,10 @@ PathBuffer childProgramPath;
 
 namespace {
 
-Unit entryNameBuffer[kEntryNameCapacity];
+// The current entry's name, size and stored checksum.
+PayloadEntryHeader entry;
 PathBuffer entryPath;
 unsigned char chunkBuffer[kContentChunkSize];
-
-// Reads the current entry's name into entryNameBuffer, one code unit per
-// request, up to and including its terminating zero. A name that would not
-// fit the buffer is a damaged stream: conforming writers never make one.
-void readEntryName() {
-  for (size_t i = 0;; ++i) {
-    if (i == kEntryNameCapacity) fatalError("Error, couldn't decode attached data.");
-    unsigned char bytes[2];
-    readPayload(bytes, 2);
-    entryNameBuffer[i] = static_cast<Unit>(bytes[0] | (bytes[1] << 8));
-    if (entryNameBuffer[i] == 0) return;
-  }
-}
-
-uint64_t readU64() {
-  unsigned char bytes[8];
-  readPayload(bytes, 8);
-  return loadU64(bytes);
-}
-
-uint32_t readU32() {
-  unsigned char bytes[4];
-  readPayload(bytes, 4);
-  return loadU32(bytes);
-}
 
 // The stream has no index: contents of a file already in place are still
 // decoded, and dropped.
@@ -168,8 +145,8 @@ void unpackPayload(const Unit* targetDirectory) {
   // on this directory; the lock is released before the child starts.
   lockTargetDirectory(targetDirectory);
   for (;;) {
-    readEntryName();
-    if (entryNameBuffer[0] == 0) {  // the end-of-list entry
+    readEntryHeader(entry);
+    if (entry.nameLength == 0) {  // the end-of-list entry
       unlockTargetDirectory();
       return;
     }
@@ -178,15 +155,13 @@ void unpackPayload(const Unit* targetDirectory) {
     // not fit aborts before anything of this entry is written.
     copyText(entryPath, kPathCapacity, targetDirectory);
     appendUnit(entryPath, kPathCapacity, u'\\');
-    appendText(entryPath, kPathCapacity, entryNameBuffer);
+    appendText(entryPath, kPathCapacity, entry.name);
     if (childProgramPath[0] == 0) copyText(childProgramPath, kPathCapacity, entryPath);
 
-    const uint64_t size = readU64();
-    const uint32_t storedChecksum = readU32();
-    if (existingFileChecksum(entryPath) == storedChecksum) {
-      skipContents(size);
+    if (existingFileChecksum(entryPath) == entry.checksum) {
+      skipContents(entry.size);
     } else {
-      writeEntryFile(size);
+      writeEntryFile(entry.size);
     }
   }
 }
