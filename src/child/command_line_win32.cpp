@@ -2,8 +2,8 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
+#include "base/silent_abort.h"
 #include "child/command_line.h"
-#include "diag/report.h"
 
 void buildChildCommandLine() {
   int count = 0;
@@ -22,5 +22,5 @@ void buildChildCommandLine() {
                            /*nSize=*/kPathCapacity);
     if (length == 0) abortSilently();
   }
-  joinChildCommandLine(reinterpret_cast<const Unit* const*>(arguments), count);
+  joinChildCommandLine(reinterpret_cast<const Utf16Unit* const*>(arguments), count);
 }

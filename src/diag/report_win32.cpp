@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/silent_abort.h"
 #include "diag/report.h"
 
 void printOsError(const char* message, uint32_t code) {
@@ -25,7 +26,7 @@ void printOsError(const char* message, uint32_t code) {
                static_cast<long>(static_cast<int32_t>(code)), shown);
 }
 
-void fatalSpecError(const Unit* spec) {
+void fatalSpecError(const Utf16Unit* spec) {
   std::fprintf(stderr, "Error, couldn't runtime expand spec '%ls'.\n",
                reinterpret_cast<const wchar_t*>(spec));
   abortSilently();
@@ -33,7 +34,7 @@ void fatalSpecError(const Unit* spec) {
 
 void keepRuntimeAbortsOffScreen() { _set_error_mode(_OUT_TO_STDERR); }
 
-void fatalOpenForWritingError(const Unit* path) {
+void fatalOpenForWritingError(const Utf16Unit* path) {
   std::fprintf(stderr, "Error, failed to open '%ls' for writing.\n",
                reinterpret_cast<const wchar_t*>(path));
   std::exit(2);

@@ -1,5 +1,3 @@
-#include "launcher/launcher_main.h"
-
 #include <cstdlib>
 
 #include "child/launch.h"
@@ -7,6 +5,7 @@
 #include "launcher/build_constants.h"
 #include "launcher/dll_search.h"
 #include "launcher/environment_protocol.h"
+#include "launcher/launcher_main.h"
 #include "payload/extract.h"
 #include "payload/header.h"
 #include "payload/reader.h"
@@ -19,7 +18,7 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   // 1. The runtime's argument vector; its first element goes to the child's
   //    environment in stage 11.
-  const Unit* const* const arguments = reinterpret_cast<const Unit* const*>(__wargv);
+  const Utf16Unit* const* const arguments = reinterpret_cast<const Utf16Unit* const*>(__wargv);
 
   // 2. Take the current directory out of the DLL search order.
   SetDllDirectoryW(L"");
@@ -61,6 +60,6 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
 // The runtime's wide GUI start-up calls wWinMain.
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, wchar_t* commandTail,
-                    int showWindow) {
+                               int showWindow) {
   return launcherMain(instance, previousInstance, commandTail, showWindow);
 }

@@ -34,9 +34,9 @@ void skipContents(uint64_t remaining) {
 // over it in one step, so no process ever sees it half written under the
 // real name. One temporary name per entry: the one a killed launcher left
 // behind is truncated and reused by the next pass that writes the entry.
-constexpr Unit kPartialSuffix[] = u".tavmor-partial";
-constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Unit);
-Unit partialPath[kPartialPathCapacity];
+constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
+constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Utf16Unit);
+Utf16Unit partialPath[kPartialPathCapacity];
 
 // Scanners and indexers open a file the moment it appears or changes and
 // hold it for a moment. A sharing conflict is retried for up to about one
@@ -53,7 +53,7 @@ bool pauseBeforeRetry(int* pausesLeft) {
 
 // Read-only, hidden and system attributes make replacing a file fail.
 // Clears them from the file at `path`; true when there were any to clear.
-bool clearBlockingAttributes(const Unit* path) {
+bool clearBlockingAttributes(const Utf16Unit* path) {
   constexpr DWORD kBlocking =
       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path));
@@ -140,7 +140,7 @@ void writeEntryFile(uint64_t remaining) {
 
 }  // namespace
 
-void unpackPayload(const Unit* targetDirectory) {
+void unpackPayload(const Utf16Unit* targetDirectory) {
   // From the first check to the last file in place, no other launcher works
   // on this directory; the lock is released before the child starts.
   lockTargetDirectory(targetDirectory);
@@ -166,7 +166,7 @@ void unpackPayload(const Unit* targetDirectory) {
   }
 }
 
-uint32_t existingFileChecksum(const Unit* path) {
+uint32_t existingFileChecksum(const Utf16Unit* path) {
   const HANDLE file = CreateFileW(
       /*lpFileName=*/reinterpret_cast<const wchar_t*>(path), /*dwDesiredAccess=*/GENERIC_READ,
       /*dwShareMode=*/FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

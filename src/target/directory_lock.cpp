@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-void directoryLockName(const Unit* foldedDirectory, Unit* name) {
+void directoryLockName(const Utf16Unit* foldedDirectory, Utf16Unit* name) {
   size_t length = unitLength(foldedDirectory);
   while (length > 0 && foldedDirectory[length - 1] == u'\\') --length;
 
@@ -17,6 +17,7 @@ void directoryLockName(const Unit* foldedDirectory, Unit* name) {
   copyText(name, kDirectoryLockNameCapacity, u"Local\\TavmorOnefile-");
   const char* const digits = "0123456789abcdef";
   for (int shift = 60; shift >= 0; shift -= 4) {
-    appendUnit(name, kDirectoryLockNameCapacity, static_cast<Unit>(digits[(hash >> shift) & 0xF]));
+    appendUnit(name, kDirectoryLockNameCapacity,
+               static_cast<Utf16Unit>(digits[(hash >> shift) & 0xF]));
   }
 }

@@ -7,7 +7,7 @@
 #pragma once
 #include <cstddef>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // "Local\TavmorOnefile-" and 16 hexadecimal digits, with its terminator.
 constexpr size_t kDirectoryLockNameCapacity = 37;
@@ -15,19 +15,19 @@ constexpr size_t kDirectoryLockNameCapacity = 37;
 // Writes the lock's name for `foldedDirectory`, a full path whose case the
 // caller has already folded, into `name` (kDirectoryLockNameCapacity units).
 // Trailing backslashes do not count, so C:\A and C:\A\ share one lock.
-void directoryLockName(const Unit* foldedDirectory, Unit* name);
+void directoryLockName(const Utf16Unit* foldedDirectory, Utf16Unit* name);
 
 // Writes the lock's name for `directory` into `name`
 // (kDirectoryLockNameCapacity units): the directory's case folded by the
 // platform's upper-case mapping, then directoryLockName.
-void lockNameForDirectory(const Unit* directory, Unit* name);
+void lockNameForDirectory(const Utf16Unit* directory, Utf16Unit* name);
 
 // Waits, without a time limit, until no other launcher holds the lock of
 // `directory`, then holds it. When the mutex cannot be created or opened
 // (another kind of object or another user's mutex has the name), the pass
 // runs without it: files are still written under a temporary name that only
 // one process at a time can open, and moved into place.
-void lockTargetDirectory(const Unit* directory);
+void lockTargetDirectory(const Utf16Unit* directory);
 
 // Releases the lock taken by lockTargetDirectory, if any.
 void unlockTargetDirectory();

@@ -6,11 +6,11 @@ namespace {
 
 HANDLE directoryLock;
 PathBuffer foldedDirectory;
-Unit lockName[kDirectoryLockNameCapacity];
+Utf16Unit lockName[kDirectoryLockNameCapacity];
 
 }  // namespace
 
-void lockNameForDirectory(const Unit* directory, Unit* name) {
+void lockNameForDirectory(const Utf16Unit* directory, Utf16Unit* name) {
   // Upper case by the invariant locale's simple mapping, the one file names
   // compare by; if it fails the path is taken as it stands.
   const int folded = LCMapStringW(
@@ -20,7 +20,7 @@ void lockNameForDirectory(const Unit* directory, Unit* name) {
   directoryLockName(folded > 0 ? foldedDirectory : directory, name);
 }
 
-void lockTargetDirectory(const Unit* directory) {
+void lockTargetDirectory(const Utf16Unit* directory) {
   lockNameForDirectory(directory, lockName);
   directoryLock = CreateMutexW(/*lpMutexAttributes=*/nullptr, /*bInitialOwner=*/FALSE,
                                /*lpName=*/reinterpret_cast<const wchar_t*>(lockName));

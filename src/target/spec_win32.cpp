@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "diag/report.h"
+#include "base/silent_abort.h"
 #include "target/spec.h"
 
 PathBuffer targetDirectory;

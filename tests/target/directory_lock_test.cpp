@@ -8,7 +8,7 @@
 namespace {
 
 std::u16string lockName(const std::u16string& directory) {
-  Unit name[kDirectoryLockNameCapacity];
+  Utf16Unit name[kDirectoryLockNameCapacity];
   lockNameForDirectory(directory.c_str(), name);
   return name;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/utf16_text.h"
 #include "payload/format.h"
 #include "unicode.h"
 
@@ -89,7 +90,7 @@ std::string entryNameProblem(const std::u16string& name) {
 }
 
 bool hasExeSuffix(const std::u16string& name) {
-  return name.size() > 4 && upperCase(name.substr(name.size() - 4)) == u".EXE";
+  return name.size() > 4 && endsWithExe(name.data(), name.size());
 }
 
 std::u16string EntryNameSet::add(const std::u16string& name) {
