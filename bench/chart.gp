@@ -1,8 +1,8 @@
 # Cold and warm start: the launcher beside its floor, the NSIS peer and tar.
-#   gnuplot -e "data='chart.dat'; out='benchmarks.png'" chart.gp
+#   gnuplot -e "data='chart.dat'; out='benchmarks.png'; heading='...'" chart.gp
 set terminal pngcairo size 900,560 font "DejaVu Sans,11" noenhanced
 set output out
-set title "Start time under Wine (median, seconds)"
+set title heading
 set style data histograms
 set style histogram clustered gap 1
 set style fill solid 0.85 border -1
