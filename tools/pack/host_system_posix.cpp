@@ -4,10 +4,37 @@
 #include <cstdlib>
 
 #include "host_system.h"
+#include "unicode.h"
 
 namespace fs = std::filesystem;
 
+std::vector<std::string> hostArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+fs::path hostPath(const std::string& named) { return named; }
+
+std::string shownPath(const fs::path& path) { return path.string(); }
+
+fs::path realPath(const fs::path& path) { return fs::canonical(path); }
+
+bool isLink(const fs::path& path) { return fs::is_symlink(fs::symlink_status(path)); }
+
+bool nameToUtf16(const fs::path& name, std::u16string& out) {
+  return utf8ToUtf16(name.string(), out);
+}
+
+fs::path pathFromUtf16(const std::u16string& name) { return toUtf8(name); }
+
+std::FILE* openFile(const fs::path& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+bool seekFile(std::FILE* file, uint64_t offset) {
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
 
 fs::path makeTemporaryFolder() {
   std::string pattern = (fs::temp_directory_path() / "tavmor-pack-XXXXXX").string();
