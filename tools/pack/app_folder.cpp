@@ -25,10 +25,10 @@ class FolderScanner {
     }
     // Only the outermost of nested empty folders is named.
     const size_t emptyBefore = folder_.emptyFolders.size();
-    std::vector<fs::directory_entry> entries(fs::directory_iterator(folder), {});
+    std::vector<fs::path> entries = folderEntries(folder);
     std::sort(entries.begin(), entries.end());
     size_t added = 0;
-    for (const fs::directory_entry& entry : entries) added += scanEntry(entry, prefix, shown);
+    for (const fs::path& entry : entries) added += scanEntry(entry, prefix, shown);
     ancestors_.erase(real);
     if (added == 0 && !prefix.empty()) {
       folder_.emptyFolders.resize(emptyBefore);
@@ -40,9 +40,8 @@ class FolderScanner {
   AppFolder take() { return std::move(folder_); }
 
  private:
-  size_t scanEntry(const fs::directory_entry& entry, const std::u16string& prefix,
+  size_t scanEntry(const fs::path& path, const std::u16string& prefix,
                    const std::string& shownFolder) {
-    const fs::path& path = entry.path();
     const std::string shown = shownPath(path);
     const std::string hostName = shownPath(path.filename());
     std::u16string component;
@@ -69,10 +68,10 @@ class FolderScanner {
                         ", outside the application folder");
       }
     }
-    const fs::file_status status = fs::status(path);
+    const FileKind kind = fileKind(path);
     const std::string shownName = shownFolder.empty() ? hostName : shownFolder + "/" + hostName;
-    if (fs::is_directory(status)) return scan(path, name, shownName);
-    if (!fs::is_regular_file(status)) {
+    if (kind == FileKind::folder) return scan(path, name, shownName);
+    if (kind != FileKind::file) {
       throw UserError(shown + ": refused: not a regular file or folder");
     }
     const std::u16string clash = names_.add(name);
@@ -81,7 +80,7 @@ class FolderScanner {
                       "\" in one place (the same name without regard to case, or an 8.3 "
                       "short alias of it)");
     }
-    folder_.files.push_back(AppFile{name, path, fs::file_size(path)});
+    folder_.files.push_back(AppFile{name, path, fileSize(path)});
     return 1;
   }
 
@@ -130,8 +129,7 @@ void placeChildFirst(AppFolder& folder, const fs::path& root, const std::string&
 }  // namespace
 
 AppFolder scanAppFolder(const fs::path& root, const std::string& child) {
-  std::error_code error;
-  if (!fs::is_directory(root, error)) throw UserError(shownPath(root) + ": not a folder");
+  if (fileKind(root) != FileKind::folder) throw UserError(shownPath(root) + ": not a folder");
   FolderScanner scanner(root);
   scanner.scan(root, u"", "");
   AppFolder folder = scanner.take();

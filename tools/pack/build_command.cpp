@@ -161,7 +161,7 @@ int runBuild(const std::vector<std::string>& arguments) {
 
   // Everything that can be refused is checked before anything is written.
   const fs::path outputFolder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-  if (!fs::is_directory(outputFolder)) {
+  if (fileKind(outputFolder) != FileKind::folder) {
     throw UserError(shownOutput + ": no folder " + shownPath(outputFolder) + " to write it in");
   }
   LauncherSettings settings;

@@ -32,6 +32,19 @@ bool nameToUtf16(const std::filesystem::path& name, std::u16string& out);
 // An entry name's path below a folder (the name's parts are already checked).
 std::filesystem::path pathFromUtf16(const std::u16string& name);
 
+// The file system calls that take any path. On Windows the standard
+// library's own ones fail on long paths (its folder listing) or on the
+// prefixed form (stat), so these go to the Win32 API there.
+enum class FileKind { missing, file, folder, other };
+// What the path leads to, following links.
+FileKind fileKind(const std::filesystem::path& path);
+// These throw filesystem_error.
+uint64_t fileSize(const std::filesystem::path& path);
+std::vector<std::filesystem::path> folderEntries(const std::filesystem::path& folder);
+void makeFolders(const std::filesystem::path& folder);
+// Removes a file if it is there; quietly does nothing otherwise.
+void removeFile(const std::filesystem::path& path);
+
 // fopen for any path; modes "rb" and "wb".
 std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 // fseek beyond 2 GiB.

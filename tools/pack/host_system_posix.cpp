@@ -28,6 +28,31 @@ bool nameToUtf16(const fs::path& name, std::u16string& out) {
 
 fs::path pathFromUtf16(const std::u16string& name) { return toUtf8(name); }
 
+FileKind fileKind(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) return FileKind::missing;
+  if (fs::is_regular_file(status)) return FileKind::file;
+  return fs::is_directory(status) ? FileKind::folder : FileKind::other;
+}
+
+uint64_t fileSize(const fs::path& path) { return fs::file_size(path); }
+
+std::vector<fs::path> folderEntries(const fs::path& folder) {
+  std::vector<fs::path> entries;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    entries.push_back(entry.path());
+  }
+  return entries;
+}
+
+void makeFolders(const fs::path& folder) { fs::create_directories(folder); }
+
+void removeFile(const fs::path& path) {
+  std::error_code ignored;
+  fs::remove(path, ignored);
+}
+
 std::FILE* openFile(const fs::path& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }

@@ -100,28 +100,36 @@ std::string shownPath(const fs::path& path) {
   return utf8(text);
 }
 
+namespace {
+
+fs::filesystem_error lastError(const char* what, const fs::path& path) {
+  return fs::filesystem_error(
+      what, path, std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+}
+
+}  // namespace
+
 fs::path realPath(const fs::path& path) {
-  const auto failure = [&] {
-    return fs::filesystem_error(
-        "cannot resolve", path,
-        std::error_code(static_cast<int>(GetLastError()), std::system_category()));
-  };
+  const auto failure = [&] { return lastError("cannot resolve", path); };
   const HANDLE handle =
       CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw failure();
-  std::wstring real(MAX_PATH, L'\0');
-  DWORD length = 0;
-  for (;;) {
-    length = GetFinalPathNameByHandleW(handle, real.data(), static_cast<DWORD>(real.size()),
-                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length < real.size()) break;
-    real.resize(length);
-  }
-  if (length == 0) {
-    const fs::filesystem_error error = failure();
+  // Room for the longest path there is: not every GetFinalPathNameByHandleW
+  // says how much it needs when the buffer is short.
+  std::wstring real(32768, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(
+      handle, real.data(), static_cast<DWORD>(real.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= real.size()) {
+    const DWORD reason = GetLastError();
     CloseHandle(handle);
-    throw error;
+    // Wine's GetFinalPathNameByHandleW stops at 260 characters. What lies
+    // below a folder it resolves, and is no link itself, resolves through it.
+    if (reason == ERROR_MORE_DATA && !isLink(path) && path.has_filename()) {
+      return realPath(path.parent_path()) / path.filename();
+    }
+    SetLastError(reason);
+    throw failure();
   }
   CloseHandle(handle);
   real.resize(length);
@@ -142,6 +150,62 @@ bool nameToUtf16(const fs::path& name, std::u16string& out) {
 fs::path pathFromUtf16(const std::u16string& name) {
   return std::wstring(name.begin(), name.end());
 }
+
+FileKind fileKind(const fs::path& path) {
+  // Through a link to what it leads to, like stat.
+  const HANDLE handle =
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? FileKind::missing
+                                                                       : FileKind::other;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(handle, &information);
+  const DWORD type = GetFileType(handle);
+  CloseHandle(handle);
+  if (!known || type != FILE_TYPE_DISK) return FileKind::other;
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::folder
+                                                                   : FileKind::file;
+}
+
+uint64_t fileSize(const fs::path& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    throw lastError("cannot read the size", path);
+  }
+  return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+std::vector<fs::path> folderEntries(const fs::path& folder) {
+  std::vector<fs::path> entries;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) throw lastError("cannot list", folder);
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") entries.push_back(folder / name);
+  } while (FindNextFileW(search, &found));
+  const DWORD reason = GetLastError();
+  FindClose(search);
+  if (reason != ERROR_NO_MORE_FILES) {
+    SetLastError(reason);
+    throw lastError("cannot list", folder);
+  }
+  return entries;
+}
+
+void makeFolders(const fs::path& folder) {
+  const FileKind kind = fileKind(folder);
+  if (kind == FileKind::folder) return;
+  if (kind == FileKind::missing && folder.has_relative_path() && folder.parent_path() != folder) {
+    makeFolders(folder.parent_path());
+  }
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) throw lastError("cannot create", folder);
+}
+
+void removeFile(const fs::path& path) { DeleteFileW(path.c_str()); }
 
 std::FILE* openFile(const fs::path& path, const char* mode) {
   return _wfopen(path.c_str(), wide(mode).c_str());

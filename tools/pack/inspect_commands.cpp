@@ -147,17 +147,18 @@ class ExtractHandler : public EntryHandler {
     size_t start = 0;
     for (size_t cut; (cut = name.find(u'\\', start)) != std::u16string::npos; start = cut + 1) {
       path /= pathFromUtf16(name.substr(start, cut - start));
-      const fs::file_status status = fs::symlink_status(path);
-      if (!fs::exists(status)) {
-        fs::create_directory(path);
-      } else if (!fs::is_directory(status) || fs::is_symlink(status)) {
+      const FileKind kind = fileKind(path);
+      const bool link = isLink(path);
+      if (kind == FileKind::missing && !link) {
+        makeFolders(path);
+      } else if (kind != FileKind::folder || link) {
         throw UserError(shownPath(path) + ": in the way of \"" + toUtf8(name) +
                         "\": not a folder (symbolic links are not followed)");
       }
     }
     path /= pathFromUtf16(name.substr(start));
-    const fs::file_status status = fs::symlink_status(path);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
+    const FileKind kind = fileKind(path);
+    if (isLink(path) || (kind != FileKind::missing && kind != FileKind::file)) {
       throw UserError(shownPath(path) + ": in the way: not a regular file");
     }
     out_.open(path, std::ios::binary | std::ios::trunc);
@@ -208,7 +209,7 @@ int runExtract(const std::vector<std::string>& arguments) {
   const AttachedDataFile file = loadAttachedData(hostPath(shown));
   const VerifyHandler verified = verifyAll(file, shown);
   const fs::path root = hostPath(parsed.positional[1]);
-  fs::create_directories(root);
+  makeFolders(root);
   ExtractHandler extractor(root);
   readEntries(file, shown, extractor);
   std::cout << shown << ": " << verified.entries() << " files written below "

@@ -22,10 +22,7 @@ using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 struct PartialFile {
   explicit PartialFile(fs::path path) : path(std::move(path)) {}
   ~PartialFile() {
-    if (!kept) {
-      std::error_code ignored;
-      fs::remove(path, ignored);
-    }
+    if (!kept) removeFile(path);
   }
   const fs::path path;
   bool kept = false;
