@@ -509,6 +509,24 @@ class CrossHostTest(unittest.TestCase):
         self.assertIn(b"Cannot open", ran.stdout)
 
 
+    def test_a_case_clash_made_elsewhere_is_refused_before_extract_writes(self):
+        # A folder on Windows cannot hold both names; attached data made by
+        # hand can, and extracting it there would overwrite one with the other.
+        content = b"".join(utf16(name) + struct.pack("<QI", 1, checksum(data)) + data
+                           for name, data in (("a.txt", b"1"), ("A.TXT", b"2"))) + b"\0\0"
+        # One frame, one raw block: single segment, one byte of content size.
+        frame = struct.pack("<IBB", 0xFD2FB528, 0x20, len(content)) + \
+            (len(content) << 3 | 1).to_bytes(3, "little") + content
+        data = self.path("clash.bin")
+        write(data, b"RUQ" + frame + b"\0" * 3 + struct.pack("<Q", 6 + len(frame)) + b"\0" * 3)
+        for command in ([TOOL], [WINE, TOOL_EXE]):
+            result = run_tool(command, "extract", data, self.path("out"), check=False)
+            self.assertEqual(result.returncode, 1, result.stderr)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn("in one place", result.stderr)
+            self.assertFalse(os.path.exists(self.path("out")))
+
+
 def section_offsets(image):
     """{name: file offset of its raw data} from a PE image's section table."""
     pe = struct.unpack_from("<I", image, 0x3C)[0]
