@@ -2,7 +2,7 @@
 
 #include "diag/report.h"
 
-Unit childCommandLine[kChildCommandLineCapacity];
+Utf16Unit childCommandLine[kChildCommandLineCapacity];
 PathBuffer launcherModulePath;
 
 namespace {
@@ -12,25 +12,25 @@ namespace {
 // near the limit would otherwise be scanned thousands of times.
 size_t childCommandLineLength = 0;
 
-constexpr Unit kBlank = 0x20;
-constexpr Unit kQuote = 0x22;
-constexpr Unit kBackslash = 0x5C;
+constexpr Utf16Unit kBlank = 0x20;
+constexpr Utf16Unit kQuote = 0x22;
+constexpr Utf16Unit kBackslash = 0x5C;
 
-bool forcesQuoting(Unit unit) {
+bool forcesQuoting(Utf16Unit unit) {
   return unit == kBlank || unit == 0x09 || unit == 0x0A || unit == 0x0B || unit == kQuote;
 }
 
-bool needsQuotes(const Unit* argument) {
+bool needsQuotes(const Utf16Unit* argument) {
   // An empty argument must be quoted too, or it would vanish between two
   // blanks and the child would see one argument fewer.
   if (argument[0] == 0) return true;
-  for (const Unit* p = argument; *p != 0; ++p) {
+  for (const Utf16Unit* p = argument; *p != 0; ++p) {
     if (forcesQuoting(*p)) return true;
   }
   return false;
 }
 
-void appendUnits(Unit unit, size_t count) {
+void appendUnits(Utf16Unit unit, size_t count) {
   for (size_t i = 0; i < count; ++i) appendToChildCommandLine(&unit, 1);
 }
 
@@ -41,24 +41,24 @@ void clearChildCommandLine() {
   childCommandLineLength = 0;
 }
 
-void appendToChildCommandLine(const Unit* units, size_t count) {
+void appendToChildCommandLine(const Utf16Unit* units, size_t count) {
   if (count > kChildCommandLineCapacity - 1 - childCommandLineLength) abortSilently();
   for (size_t i = 0; i < count; ++i) childCommandLine[childCommandLineLength + i] = units[i];
   childCommandLineLength += count;
   childCommandLine[childCommandLineLength] = 0;
 }
 
-void appendQuotedArgument(const Unit* argument) {
+void appendQuotedArgument(const Utf16Unit* argument) {
   if (!needsQuotes(argument)) {
     appendToChildCommandLine(argument, unitLength(argument));
     return;
   }
   appendToChildCommandLine(&kQuote, 1);
-  const Unit* p = argument;
+  const Utf16Unit* p = argument;
   while (*p != 0) {
     size_t backslashes = 0;
     while (p[backslashes] == kBackslash) ++backslashes;
-    const Unit next = p[backslashes];
+    const Utf16Unit next = p[backslashes];
     if (next == 0) {
       // Before the closing quote every backslash must be doubled, or the
       // last one would escape that quote.
@@ -77,7 +77,7 @@ void appendQuotedArgument(const Unit* argument) {
   appendToChildCommandLine(&kQuote, 1);
 }
 
-void joinChildCommandLine(const Unit* const* arguments, int count) {
+void joinChildCommandLine(const Utf16Unit* const* arguments, int count) {
   clearChildCommandLine();
   appendQuotedArgument(launcherModulePath);
   for (int j = 1; j < count; ++j) {

@@ -22,5 +22,5 @@ void buildChildCommandLine() {
                            /*nSize=*/kPathCapacity);
     if (length == 0) abortSilently();
   }
-  joinChildCommandLine(reinterpret_cast<const Unit* const*>(arguments), count);
+  joinChildCommandLine(reinterpret_cast<const Utf16Unit* const*>(arguments), count);
 }

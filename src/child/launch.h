@@ -2,13 +2,13 @@
 #pragma once
 #include <windows.h>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // Starts the program at `programPath` with the launcher's command line,
 // standard handles and environment, waits for it without limit and returns
 // its exit code (1 when it cannot be read). A failed start ends the process
 // with "Error, couldn't launch child" and status 2.
-int launchChild(const Unit* programPath);
+int launchChild(const Utf16Unit* programPath);
 
 // Registered for console events: gives a running child up to 5000 ms to end,
 // then terminates it with exit code 0; always passes the event on (FALSE).

@@ -29,7 +29,7 @@ constexpr DWORD kConsoleEventGraceMs = 5000;
 
 }  // namespace
 
-int launchChild(const Unit* programPath) {
+int launchChild(const Utf16Unit* programPath) {
   STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.dwFlags = STARTF_USESTDHANDLES;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // Writes `message` and a newline to standard output, then exit(2).
 [[noreturn]] void fatalError(const char* message);
@@ -16,11 +16,11 @@ void printOsError(const char* message, uint32_t code);
 
 // Writes "Error, couldn't runtime expand spec '<spec>'." to standard error and
 // aborts. `spec` is the template as given to the expansion.
-[[noreturn]] void fatalSpecError(const Unit* spec);
+[[noreturn]] void fatalSpecError(const Utf16Unit* spec);
 
 // Writes "Error, failed to open '<path>' for writing." to standard error and
 // exits with status 2.
-[[noreturn]] void fatalOpenForWritingError(const Unit* path);
+[[noreturn]] void fatalOpenForWritingError(const Utf16Unit* path);
 
 // Ends the process abnormally without a message: a fixed limit was violated
 // or a platform call that must not fail did fail.

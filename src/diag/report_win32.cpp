@@ -25,13 +25,13 @@ void printOsError(const char* message, uint32_t code) {
                static_cast<long>(static_cast<int32_t>(code)), shown);
 }
 
-void fatalSpecError(const Unit* spec) {
+void fatalSpecError(const Utf16Unit* spec) {
   std::fprintf(stderr, "Error, couldn't runtime expand spec '%ls'.\n",
                reinterpret_cast<const wchar_t*>(spec));
   std::abort();
 }
 
-void fatalOpenForWritingError(const Unit* path) {
+void fatalOpenForWritingError(const Utf16Unit* path) {
   std::fprintf(stderr, "Error, failed to open '%ls' for writing.\n",
                reinterpret_cast<const wchar_t*>(path));
   std::exit(2);

@@ -1,20 +1,20 @@
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 #include "diag/report.h"
 
-size_t unitLength(const Unit* text) {
+size_t unitLength(const Utf16Unit* text) {
   size_t length = 0;
   while (text[length] != 0) ++length;
   return length;
 }
 
-void copyText(Unit* buffer, size_t capacity, const Unit* text) {
+void copyText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text) {
   if (capacity == 0) abortSilently();
   buffer[0] = 0;
   appendText(buffer, capacity, text);
 }
 
-void appendText(Unit* buffer, size_t capacity, const Unit* text) {
+void appendText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text) {
   const size_t used = unitLength(buffer);
   const size_t added = unitLength(text);
   if (used + added + 1 > capacity) abortSilently();
@@ -22,7 +22,7 @@ void appendText(Unit* buffer, size_t capacity, const Unit* text) {
   buffer[used + added] = 0;
 }
 
-void appendUnit(Unit* buffer, size_t capacity, Unit unit) {
-  const Unit text[2] = {unit, 0};
+void appendUnit(Utf16Unit* buffer, size_t capacity, Utf16Unit unit) {
+  const Utf16Unit text[2] = {unit, 0};
   appendText(buffer, capacity, text);
 }

@@ -5,17 +5,17 @@
 #include <cstddef>
 
 // One UTF-16 code unit. Win32 files cast to wchar_t, which is 16 bits there.
-using Unit = char16_t;
+using Utf16Unit = char16_t;
 
 // Capacity of every path buffer, terminator included.
 constexpr size_t kPathCapacity = 4096;
-using PathBuffer = Unit[kPathCapacity];
+using PathBuffer = Utf16Unit[kPathCapacity];
 
-size_t unitLength(const Unit* text);
+size_t unitLength(const Utf16Unit* text);
 
 // Replaces the buffer's text with `text`; aborts if it does not fit.
-void copyText(Unit* buffer, size_t capacity, const Unit* text);
+void copyText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text);
 
 // Appends behind the buffer's current text; aborts if the result does not fit.
-void appendText(Unit* buffer, size_t capacity, const Unit* text);
-void appendUnit(Unit* buffer, size_t capacity, Unit unit);
+void appendText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text);
+void appendUnit(Utf16Unit* buffer, size_t capacity, Utf16Unit unit);

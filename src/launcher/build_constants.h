@@ -5,11 +5,11 @@
 #pragma once
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 #include "target/spec.h"
 
 struct BuildConstants {
-  const Unit* builtInSpec;
+  const Utf16Unit* builtInSpec;
   BuildTimeValues values;
   // First byte of the attached data, in the image's read-only data.
   const unsigned char* attachedData;

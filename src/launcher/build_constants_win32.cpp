@@ -21,7 +21,7 @@ BuildConstants loadBuildConstants() {
                          kAttachedHeaderSize + configuration.inputLength)) {
     fatalError("Error, couldn't find attached data header.");
   }
-  const Unit* const* texts = configuration.texts;
+  const Utf16Unit* const* texts = configuration.texts;
   return BuildConstants{texts[kSpecText],
                         {texts[kCompanyText], texts[kProductText], texts[kVersionText],
                          texts[kFileVersionText], texts[kProductVersionText]},

@@ -1,8 +1,8 @@
 #include "launcher/environment_protocol.h"
 
-void cutAtLastBackslash(Unit* path) {
-  Unit* last = nullptr;
-  for (Unit* p = path; *p != 0; ++p) {
+void cutAtLastBackslash(Utf16Unit* path) {
+  Utf16Unit* last = nullptr;
+  for (Utf16Unit* p = path; *p != 0; ++p) {
     if (*p == u'\\') last = p;
   }
   if (last != nullptr) *last = 0;

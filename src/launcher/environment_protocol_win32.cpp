@@ -4,20 +4,20 @@
 #include "launcher/environment_protocol.h"
 #include "target/environment.h"
 
-Unit launcherFilePath[kLauncherPathCapacity];
-Unit launcherDirectory[kLauncherPathCapacity];
+Utf16Unit launcherFilePath[kLauncherPathCapacity];
+Utf16Unit launcherDirectory[kLauncherPathCapacity];
 
 void prepareLauncherEnvironment() {
   setEnvironmentValue("TAVMOR_ONEFILE_START", nullptr);
   setEnvironmentValue("TAVMOR_ONEFILE_TIME_US", nullptr);
   setEnvironmentValue("TAVMOR_ONEFILE_RANDOM", nullptr);
 
-  Unit digits[kProcessIdTextCapacity];
+  Utf16Unit digits[kProcessIdTextCapacity];
   formatProcessId(GetCurrentProcessId(), digits);
   setEnvironmentValue("TAVMOR_ONEFILE_PARENT", digits);
 }
 
-void publishChildEnvironment(const Unit* firstArgument) {
+void publishChildEnvironment(const Utf16Unit* firstArgument) {
   if (launcherFilePath[0] == 0) {
     // The path is used as the platform reports it; a failed call leaves the
     // buffer empty, which publishes an empty directory.

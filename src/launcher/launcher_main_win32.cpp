@@ -14,7 +14,7 @@
 int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // 1. The runtime's argument vector; its first element goes to the child's
   //    environment in stage 11.
-  const Unit* const* const arguments = reinterpret_cast<const Unit* const*>(__wargv);
+  const Utf16Unit* const* const arguments = reinterpret_cast<const Utf16Unit* const*>(__wargv);
 
   // 2. Take the current directory out of the DLL search order.
   SetDllDirectoryW(L"");

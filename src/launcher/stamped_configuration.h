@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 constexpr char kConfigurationSection[8] = ".tavcfg";
 constexpr unsigned char kConfigurationSignature[8] = {'T', 'A', 'V', 'M', 'O', 'R', '0', '1'};
@@ -32,14 +32,14 @@ struct StampedConfiguration {
   uint32_t attachedDataRva;    // of the "R" of the attached data
   uint32_t reserved;           // zero
   uint64_t inputLength;        // the frame and the trailer: the decoder's input
-  Unit texts[kConfigurationTextCapacity];
+  Utf16Unit texts[kConfigurationTextCapacity];
 };
 static_assert(sizeof(StampedConfiguration) == 24 + 2 * kConfigurationTextCapacity,
               "the block has no padding");
 
 // The block as the launcher uses it.
 struct LauncherConfiguration {
-  const Unit* texts[kConfigurationTextCount];
+  const Utf16Unit* texts[kConfigurationTextCount];
   uint32_t attachedDataRva;
   uint64_t inputLength;
 };

@@ -9,7 +9,7 @@ EntryHeaderStatus takeEntryHeader(PayloadReader& reader, PayloadEntryHeader& hea
   for (;;) {
     unsigned char unit[2];
     if (takePayload(reader, unit, 2) != PayloadStatus::ok) return EntryHeaderStatus::decodeFailed;
-    const Unit value = static_cast<Unit>(unit[0] | unit[1] << 8);
+    const Utf16Unit value = static_cast<Utf16Unit>(unit[0] | unit[1] << 8);
     if (value != 0 && header.nameLength == kEntryNameCapacity - 1) {
       header.name[header.nameLength] = 0;
       return EntryHeaderStatus::nameTooLong;

@@ -8,14 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 #include "payload/format.h"
 #include "payload/reader.h"
 
 struct PayloadEntryHeader {
   // NUL-terminated; empty for the end-of-list entry, which has no size or
   // checksum.
-  Unit name[kEntryNameCapacity];
+  Utf16Unit name[kEntryNameCapacity];
   size_t nameLength;
   uint64_t size;
   uint32_t checksum;

@@ -12,7 +12,7 @@ PathBuffer childProgramPath;
 
 namespace {
 
-Unit entryNameBuffer[kEntryNameCapacity];
+Utf16Unit entryNameBuffer[kEntryNameCapacity];
 PathBuffer entryPath;
 unsigned char chunkBuffer[kContentChunkSize];
 
@@ -24,7 +24,7 @@ void readEntryName() {
     if (i == kEntryNameCapacity) fatalError("Error, couldn't decode attached data.");
     unsigned char bytes[2];
     readPayload(bytes, 2);
-    entryNameBuffer[i] = static_cast<Unit>(bytes[0] | (bytes[1] << 8));
+    entryNameBuffer[i] = static_cast<Utf16Unit>(bytes[0] | (bytes[1] << 8));
     if (entryNameBuffer[i] == 0) return;
   }
 }
@@ -76,7 +76,7 @@ void writeEntryFile(uint64_t remaining) {
 
 }  // namespace
 
-void unpackPayload(const Unit* targetDirectory) {
+void unpackPayload(const Utf16Unit* targetDirectory) {
   for (;;) {
     readEntryName();
     if (entryNameBuffer[0] == 0) return;  // the end-of-list entry
@@ -98,7 +98,7 @@ void unpackPayload(const Unit* targetDirectory) {
   }
 }
 
-uint32_t existingFileChecksum(const Unit* path) {
+uint32_t existingFileChecksum(const Utf16Unit* path) {
   const HANDLE file = CreateFileW(
       /*lpFileName=*/reinterpret_cast<const wchar_t*>(path), /*dwDesiredAccess=*/GENERIC_READ,
       /*dwShareMode=*/FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

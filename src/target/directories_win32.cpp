@@ -6,23 +6,23 @@
 #include "target/directories.h"
 #include "target/spec.h"
 
-Unit* knownDirectories[kKnownDirectoryCapacity];
+Utf16Unit* knownDirectories[kKnownDirectoryCapacity];
 int32_t knownDirectoryCount = 0;
 
 namespace {
 
-const wchar_t* wide(const Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
+const wchar_t* wide(const Utf16Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // A copy that cannot be allocated is simply not recorded: the directory then
 // costs one more system call when it is asked for again.
-void recordDirectory(const Unit* path) {
+void recordDirectory(const Utf16Unit* path) {
   if (knownDirectoryCount >= kKnownDirectoryCapacity) return;
-  Unit* const copy = reinterpret_cast<Unit*>(_wcsdup(wide(path)));
+  Utf16Unit* const copy = reinterpret_cast<Utf16Unit*>(_wcsdup(wide(path)));
   if (copy == nullptr) return;
   knownDirectories[knownDirectoryCount++] = copy;
 }
 
-bool isKnownDirectory(const Unit* path) {
+bool isKnownDirectory(const Utf16Unit* path) {
   for (int32_t i = 0; i < knownDirectoryCount; ++i) {
     if (std::wcscmp(wide(knownDirectories[i]), wide(path)) == 0) return true;
   }
@@ -31,7 +31,7 @@ bool isKnownDirectory(const Unit* path) {
 
 // Ends `path` at its last backslash after the first character, leaving the
 // parent directory. False when there is none: the path has no parent to make.
-bool cutToParent(Unit* path) {
+bool cutToParent(Utf16Unit* path) {
   for (size_t i = unitLength(path); i > 1; --i) {
     if (path[i - 1] == u'\\') {
       path[i - 1] = 0;
@@ -43,7 +43,7 @@ bool cutToParent(Unit* path) {
 
 }  // namespace
 
-bool ensureDirectory(const Unit* path) {
+bool ensureDirectory(const Utf16Unit* path) {
   // The home directory exists by definition and is never created; it goes
   // first so that nothing above it is ever tried.
   if (knownDirectoryCount == 0) {
@@ -62,7 +62,7 @@ bool ensureDirectory(const Unit* path) {
   return true;
 }
 
-void createParentDirectories(const Unit* path) {
+void createParentDirectories(const Utf16Unit* path) {
   // Every ancestor is a prefix of the path, so one working copy serves the
   // whole walk: climbing puts a terminator where a backslash was, and coming
   // back down puts the backslash back. The directories are tried in the same
@@ -92,7 +92,7 @@ void createParentDirectories(const Unit* path) {
   }
 }
 
-void createEntryDirectories(const Unit* entryPath) {
+void createEntryDirectories(const Utf16Unit* entryPath) {
   // The entry's directory is the parent of its file: the same walk.
   createParentDirectories(entryPath);
 }

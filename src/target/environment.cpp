@@ -5,16 +5,16 @@
 
 #include "diag/report.h"
 
-void widenByteText(Unit* buffer, size_t capacity, const char* text) {
+void widenByteText(Utf16Unit* buffer, size_t capacity, const char* text) {
   for (const char* p = text; *p != 0; ++p) {
     const char single[2] = {*p, 0};
     wchar_t converted[2] = {0, 0};
     if (std::mbstowcs(converted, single, 2) != 1) abortSilently();
-    appendUnit(buffer, capacity, static_cast<Unit>(converted[0]));
+    appendUnit(buffer, capacity, static_cast<Utf16Unit>(converted[0]));
   }
 }
 
-void formatProcessId(uint32_t processId, Unit (&buffer)[kProcessIdTextCapacity]) {
+void formatProcessId(uint32_t processId, Utf16Unit (&buffer)[kProcessIdTextCapacity]) {
   char digits[kProcessIdTextCapacity];
   std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(processId));
   buffer[0] = 0;

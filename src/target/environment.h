@@ -5,22 +5,22 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // Widens a byte string one byte at a time with mbstowcs and appends the
 // units behind the text already in `buffer`. Aborts unless every byte becomes
 // exactly one unit, or when the result does not fit with its terminator.
-void widenByteText(Unit* buffer, size_t capacity, const char* text);
+void widenByteText(Utf16Unit* buffer, size_t capacity, const char* text);
 
 // The process id as the environment protocol writes it: "%ld" digits, widened
 // by the rule above into `buffer`, which it replaces.
 constexpr size_t kProcessIdTextCapacity = 128;
-void formatProcessId(uint32_t processId, Unit (&buffer)[kProcessIdTextCapacity]);
+void formatProcessId(uint32_t processId, Utf16Unit (&buffer)[kProcessIdTextCapacity]);
 
 // Sets the variable, or removes it when `value` is null. Returns the
 // platform's success flag, which callers may ignore.
-bool setEnvironmentValue(const char* name, const Unit* value);
+bool setEnvironmentValue(const char* name, const Utf16Unit* value);
 
 // A heap copy of the variable's value that the caller owns, or null when the
 // variable is absent, empty or longer than 32767 units.
-Unit* copyEnvironmentValue(const char* name);
+Utf16Unit* copyEnvironmentValue(const char* name);

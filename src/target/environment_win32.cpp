@@ -7,27 +7,27 @@
 namespace {
 constexpr size_t kNameCapacity = 40;
 constexpr DWORD kValueCapacity = 32768;
-Unit valueBuffer[kValueCapacity];
+Utf16Unit valueBuffer[kValueCapacity];
 
-void widenName(Unit (&wide)[kNameCapacity], const char* name) {
+void widenName(Utf16Unit (&wide)[kNameCapacity], const char* name) {
   wide[0] = 0;
   widenByteText(wide, kNameCapacity, name);
 }
 }  // namespace
 
-bool setEnvironmentValue(const char* name, const Unit* value) {
-  Unit wideName[kNameCapacity];
+bool setEnvironmentValue(const char* name, const Utf16Unit* value) {
+  Utf16Unit wideName[kNameCapacity];
   widenName(wideName, name);
   return SetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(wideName),
                                  reinterpret_cast<const wchar_t*>(value)) != 0;
 }
 
-Unit* copyEnvironmentValue(const char* name) {
-  Unit wideName[kNameCapacity];
+Utf16Unit* copyEnvironmentValue(const char* name) {
+  Utf16Unit wideName[kNameCapacity];
   widenName(wideName, name);
   const DWORD length =
       GetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(wideName),
                               reinterpret_cast<wchar_t*>(valueBuffer), kValueCapacity);
   if (length == 0 || length > kValueCapacity) return nullptr;
-  return reinterpret_cast<Unit*>(_wcsdup(reinterpret_cast<const wchar_t*>(valueBuffer)));
+  return reinterpret_cast<Utf16Unit*>(_wcsdup(reinterpret_cast<const wchar_t*>(valueBuffer)));
 }

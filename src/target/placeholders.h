@@ -7,18 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // Writes the temporary-files directory, as the platform reports it (with its
 // trailing backslash), into `output`, which has room for `capacity` units
 // with the terminator. False when the platform fails or the whole path does
 // not fit; `output` is then left empty.
-bool writeTemporaryDirectory(Unit* output, uint64_t capacity);
+bool writeTemporaryDirectory(Utf16Unit* output, uint64_t capacity);
 
 // Writes the full path of the running executable into `output` as above.
 // False when the platform fails or had to cut the path to fit; `output` is
 // then left empty.
-bool writeProgramPath(Unit* output, uint64_t capacity);
+bool writeProgramPath(Utf16Unit* output, uint64_t capacity);
 
 enum class UserFolder { kProfile, kLocalApplicationData };
 
@@ -27,7 +27,7 @@ constexpr size_t kUserFolderCapacity = 260;
 
 // Reads the user's profile or local application-data folder. False unless
 // the platform reports success.
-bool readUserFolder(UserFolder folder, Unit (&path)[kUserFolderCapacity]);
+bool readUserFolder(UserFolder folder, Utf16Unit (&path)[kUserFolderCapacity]);
 
 // The system time as a FILETIME count, read afresh on every call.
 int64_t readSystemTime();

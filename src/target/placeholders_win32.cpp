@@ -14,7 +14,7 @@ DWORD platformSize(uint64_t capacity) {
 
 }  // namespace
 
-bool writeTemporaryDirectory(Unit* output, uint64_t capacity) {
+bool writeTemporaryDirectory(Utf16Unit* output, uint64_t capacity) {
   const DWORD size = platformSize(capacity);
   // The result is the path's length when it fits, otherwise the size it
   // would need with its terminator, or 0 on failure.
@@ -27,7 +27,7 @@ bool writeTemporaryDirectory(Unit* output, uint64_t capacity) {
   return true;
 }
 
-bool writeProgramPath(Unit* output, uint64_t capacity) {
+bool writeProgramPath(Utf16Unit* output, uint64_t capacity) {
   const DWORD size = platformSize(capacity);
   // A path that does not fit is cut to size - 1 units and the result is the
   // full size; 0 means failure.
@@ -40,7 +40,7 @@ bool writeProgramPath(Unit* output, uint64_t capacity) {
   return true;
 }
 
-bool readUserFolder(UserFolder folder, Unit (&path)[kUserFolderCapacity]) {
+bool readUserFolder(UserFolder folder, Utf16Unit (&path)[kUserFolderCapacity]) {
   const int csidl = folder == UserFolder::kProfile ? CSIDL_PROFILE : CSIDL_LOCAL_APPDATA;
   return SHGetFolderPathW(/*hwnd=*/nullptr, /*csidl=*/csidl, /*hToken=*/nullptr,
                           /*dwFlags=*/SHGFP_TYPE_CURRENT,

@@ -17,7 +17,7 @@ const BuildTimeValues* buildTimeValues = nullptr;
 
 // The build-time text behind {COMPANY} and its kin, or nullptr for any other
 // placeholder and before the launcher handed its values in.
-const Unit* buildTimeValue(Placeholder placeholder) {
+const Utf16Unit* buildTimeValue(Placeholder placeholder) {
   if (buildTimeValues == nullptr) return nullptr;
   switch (placeholder) {
     case Placeholder::kCompany:
@@ -37,22 +37,22 @@ const Unit* buildTimeValue(Placeholder placeholder) {
 
 // The output buffer with its end tracked, so nothing is measured twice.
 struct Output {
-  Unit* text;
+  Utf16Unit* text;
   uint64_t capacity;  // terminator included
   uint64_t length;
 };
 
-Unit foldAsciiCase(Unit unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
+Utf16Unit foldAsciiCase(Utf16Unit unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
 // Names and the ".exe" suffix are ASCII, so folding A-Z alone decides.
-bool equalIgnoringCase(const Unit* text, const char* ascii) {
+bool equalIgnoringCase(const Utf16Unit* text, const char* ascii) {
   for (; *ascii != 0; ++text, ++ascii) {
-    if (foldAsciiCase(*text) != foldAsciiCase(static_cast<Unit>(*ascii))) return false;
+    if (foldAsciiCase(*text) != foldAsciiCase(static_cast<Utf16Unit>(*ascii))) return false;
   }
   return *text == 0;
 }
 
-const PlaceholderName* lookUp(const Unit* name) {
+const PlaceholderName* lookUp(const Utf16Unit* name) {
   for (const PlaceholderName& entry : kPlaceholderNames) {
     if (equalIgnoringCase(name, entry.name)) return &entry;
   }
@@ -61,8 +61,8 @@ const PlaceholderName* lookUp(const Unit* name) {
 
 // Values of the system's own making must fit: a cut one would name another
 // directory.
-void appendOrAbort(Output& output, const Unit* value) {
-  for (const Unit* p = value; *p != 0; ++p) {
+void appendOrAbort(Output& output, const Utf16Unit* value) {
+  for (const Utf16Unit* p = value; *p != 0; ++p) {
     if (output.length + 1 >= output.capacity) abortSilently();
     output.text[output.length++] = *p;
     output.text[output.length] = 0;
@@ -80,7 +80,7 @@ void stripTrailingBackslashes(Output& output) {
 // {PROGRAM} and its two shortened forms. False when the path cannot be had
 // whole.
 bool appendProgramPath(Output& output, Placeholder form) {
-  Unit* const path = output.text + output.length;
+  Utf16Unit* const path = output.text + output.length;
   if (!writeProgramPath(path, output.capacity - output.length)) {
     *path = 0;
     return false;
@@ -103,7 +103,7 @@ bool appendProgramPath(Output& output, Placeholder form) {
 }
 
 bool appendTemporaryDirectory(Output& output) {
-  Unit* const path = output.text + output.length;
+  Utf16Unit* const path = output.text + output.length;
   if (!writeTemporaryDirectory(path, output.capacity - output.length)) {
     *path = 0;
     return false;
@@ -113,7 +113,7 @@ bool appendTemporaryDirectory(Output& output) {
 }
 
 bool appendUserFolder(Output& output, UserFolder folder) {
-  Unit path[kUserFolderCapacity];
+  Utf16Unit path[kUserFolderCapacity];
   if (!readUserFolder(folder, path)) return false;
   path[kUserFolderCapacity - 1] = 0;  // never read past the platform's buffer
   appendOrAbort(output, path);
@@ -124,16 +124,16 @@ bool appendUserFolder(Output& output, UserFolder folder) {
 // this process's own. The inherited value becomes part of a path, so it must
 // be what the protocol writes: ASCII digits and nothing else.
 void appendProcessId(Output& output) {
-  Unit* const inherited = copyEnvironmentValue("TAVMOR_ONEFILE_PARENT");
+  Utf16Unit* const inherited = copyEnvironmentValue("TAVMOR_ONEFILE_PARENT");
   if (inherited != nullptr) {
-    for (const Unit* p = inherited; *p != 0; ++p) {
+    for (const Utf16Unit* p = inherited; *p != 0; ++p) {
       if (*p < u'0' || *p > u'9') abortSilently();
     }
     appendOrAbort(output, inherited);
     std::free(inherited);
     return;
   }
-  Unit digits[kProcessIdTextCapacity];
+  Utf16Unit digits[kProcessIdTextCapacity];
   formatProcessId(currentProcessId(), digits);
   appendOrAbort(output, digits);
 }
@@ -145,13 +145,13 @@ void appendStableValue(Output& output, Placeholder placeholder) {
   const char* variable = placeholder == Placeholder::kTime     ? "TAVMOR_ONEFILE_START"
                          : placeholder == Placeholder::kTimeUs ? "TAVMOR_ONEFILE_TIME_US"
                                                                : "TAVMOR_ONEFILE_RANDOM";
-  Unit* const stored = copyEnvironmentValue(variable);
+  Utf16Unit* const stored = copyEnvironmentValue(variable);
   if (stored != nullptr) {
     appendOrAbort(output, stored);
     std::free(stored);
     return;
   }
-  Unit fresh[kStableValueCapacity];
+  Utf16Unit fresh[kStableValueCapacity];
   if (placeholder == Placeholder::kTime) {
     formatStartTime(readSystemTime(), fresh);
   } else if (placeholder == Placeholder::kTimeUs) {
@@ -165,7 +165,7 @@ void appendStableValue(Output& output, Placeholder placeholder) {
 
 // Appends the value of a closed placeholder. False on an unknown name or a
 // system value that cannot be had.
-bool appendPlaceholder(Output& output, const Unit* name) {
+bool appendPlaceholder(Output& output, const Utf16Unit* name) {
   const PlaceholderName* const entry = lookUp(name);
   if (entry == nullptr) return false;
   const Placeholder placeholder = entry->placeholder;
@@ -195,7 +195,7 @@ bool appendPlaceholder(Output& output, const Unit* name) {
     case Placeholder::kVersion:
     case Placeholder::kFileVersion:
     case Placeholder::kProductVersion: {
-      const Unit* const value = buildTimeValue(placeholder);
+      const Utf16Unit* const value = buildTimeValue(placeholder);
       if (value == nullptr) return false;
       appendOrAbort(output, value);
       return true;
@@ -213,16 +213,16 @@ bool appendPlaceholder(Output& output, const Unit* name) {
 
 void setBuildTimeValues(const BuildTimeValues* values) { buildTimeValues = values; }
 
-bool expandSpec(Unit* output, const Unit* spec, uint64_t capacity) {
+bool expandSpec(Utf16Unit* output, const Utf16Unit* spec, uint64_t capacity) {
   // Without room for the terminator not even a failure could be reported.
   if (capacity == 0) abortSilently();
   Output out = {output, capacity, 0};
   output[0] = 0;
 
-  Unit name[kNameCapacity];
+  Utf16Unit name[kNameCapacity];
   size_t nameLength = 0;
   bool placeholderOpen = false;
-  for (const Unit* p = spec; *p != 0; ++p) {
+  for (const Utf16Unit* p = spec; *p != 0; ++p) {
     if (*p == u'{') {
       // A second "{" drops the name begun so far and starts a new one.
       placeholderOpen = true;

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 
 // The launcher's target directory, filled in stage 4 of the main flow.
 extern PathBuffer targetDirectory;
@@ -12,11 +12,11 @@ extern PathBuffer targetDirectory;
 // {FILE_VERSION} and {PRODUCT_VERSION}. The launcher hands them in before its
 // first expansion; until then those placeholders do not expand.
 struct BuildTimeValues {
-  const Unit* company;
-  const Unit* product;
-  const Unit* version;
-  const Unit* fileVersion;
-  const Unit* productVersion;
+  const Utf16Unit* company;
+  const Utf16Unit* product;
+  const Utf16Unit* version;
+  const Utf16Unit* fileVersion;
+  const Utf16Unit* productVersion;
 };
 void setBuildTimeValues(const BuildTimeValues* values);
 
@@ -25,7 +25,7 @@ void setBuildTimeValues(const BuildTimeValues* values);
 // empty placeholder name, a literal that does not fit, or a system value that
 // cannot be had. The output is NUL-terminated in every case. Overlong fixed
 // values abort the process.
-bool expandSpec(Unit* output, const Unit* spec, uint64_t capacity);
+bool expandSpec(Utf16Unit* output, const Utf16Unit* spec, uint64_t capacity);
 
 // Replaces targetDirectory by its fully qualified form; aborts when the
 // platform cannot qualify it or the result does not fit.

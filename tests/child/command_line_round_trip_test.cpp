@@ -21,7 +21,7 @@ std::vector<std::wstring> split(const wchar_t* commandLine) {
   return list;
 }
 
-std::wstring asWide(const Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
+std::wstring asWide(const Utf16Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // Units chosen for what the quoting must get right: backslashes and quotes
 // in every order, the blanks that split, the controls that do not, and text
@@ -48,12 +48,12 @@ TEST(ChildCommandLineRoundTrip, GeneratedListsComeBackExactlyWithTheModulePathFi
     std::vector<std::wstring> list{L"ignored first argument"};
     const int count = std::uniform_int_distribution<int>(0, 6)(random);
     for (int i = 0; i < count; ++i) list.push_back(randomArgument(random));
-    std::vector<const Unit*> arguments;
+    std::vector<const Utf16Unit*> arguments;
     for (const std::wstring& argument : list) {
-      arguments.push_back(reinterpret_cast<const Unit*>(argument.c_str()));
+      arguments.push_back(reinterpret_cast<const Utf16Unit*>(argument.c_str()));
     }
 
-    copyText(launcherModulePath, kPathCapacity, reinterpret_cast<const Unit*>(modulePath));
+    copyText(launcherModulePath, kPathCapacity, reinterpret_cast<const Utf16Unit*>(modulePath));
     joinChildCommandLine(arguments.data(), static_cast<int>(arguments.size()));
 
     std::vector<std::wstring> expected = list;

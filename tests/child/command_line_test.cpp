@@ -16,7 +16,7 @@ std::u16string quoted(const std::u16string& argument) {
 
 std::u16string joined(const std::u16string& modulePath, const std::vector<std::u16string>& rest) {
   copyText(launcherModulePath, kPathCapacity, modulePath.c_str());
-  std::vector<const Unit*> arguments{u"as typed by the user"};
+  std::vector<const Utf16Unit*> arguments{u"as typed by the user"};
   for (const std::u16string& argument : rest) arguments.push_back(argument.c_str());
   joinChildCommandLine(arguments.data(), static_cast<int>(arguments.size()));
   return childCommandLine;

@@ -27,7 +27,7 @@ class RunningChild {
     SetEnvironmentVariableW(L"TAVMOR_PROBE_EXIT_CODE", exitCode);
     program_ = windowsPathOf(TAVMOR_PROBE_CHILD);
     exitCode_ = std::async(std::launch::async, [this] {
-      return launchChild(reinterpret_cast<const Unit*>(program_.c_str()));
+      return launchChild(reinterpret_cast<const Utf16Unit*>(program_.c_str()));
     });
     while (!childIsRunning()) Sleep(1);
   }

@@ -57,7 +57,7 @@ TEST(EnvironmentProtocol, PublishingSetsOwnDirectoryAndFirstArgument) {
 
 TEST(EnvironmentAccess, CopiesValuesAndTreatsEmptyAsAbsent) {
   setEnvironmentValue("TAVMOR_TEST_VALUE", u"x y");
-  Unit* copy = copyEnvironmentValue("TAVMOR_TEST_VALUE");
+  Utf16Unit* copy = copyEnvironmentValue("TAVMOR_TEST_VALUE");
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(std::u16string(copy), u"x y");
   free(copy);

@@ -138,7 +138,7 @@ TEST(StampedConfiguration, RefusesUnstampedOrUnterminatedBlocks) {
   EXPECT_FALSE(readStampedConfiguration(block, read));
   std::memcpy(block.signature, kConfigurationSignature, 8);
   EXPECT_FALSE(readStampedConfiguration(block, read)) << "empty spec";
-  for (Unit& unit : block.texts) unit = u'x';
+  for (Utf16Unit& unit : block.texts) unit = u'x';
   EXPECT_FALSE(readStampedConfiguration(block, read)) << "no terminators";
   for (size_t i = kConfigurationTextCapacity - 6; i < kConfigurationTextCapacity; ++i) {
     block.texts[i] = 0;

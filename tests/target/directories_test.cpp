@@ -14,7 +14,7 @@
 
 namespace {
 
-const Unit* units(const std::wstring& text) { return reinterpret_cast<const Unit*>(text.c_str()); }
+const Utf16Unit* units(const std::wstring& text) { return reinterpret_cast<const Utf16Unit*>(text.c_str()); }
 
 std::vector<std::wstring> knownList() {
   std::vector<std::wstring> list;
@@ -121,7 +121,7 @@ TEST_F(Directories, TheDirectoryAfterAFullListIsMadeButNotRecorded) {
   ensureDirectory(u"C:");
   while (knownDirectoryCount < kKnownDirectoryCapacity - 1) {
     const std::wstring name = L"C:\\listed\\" + std::to_wstring(knownDirectoryCount);
-    knownDirectories[knownDirectoryCount++] = reinterpret_cast<Unit*>(_wcsdup(name.c_str()));
+    knownDirectories[knownDirectoryCount++] = reinterpret_cast<Utf16Unit*>(_wcsdup(name.c_str()));
   }
   const std::wstring last = scratch + L"\\last", extra = scratch + L"\\extra";
   EXPECT_TRUE(ensureDirectory(units(last)));

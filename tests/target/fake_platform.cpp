@@ -11,27 +11,27 @@ FakePlatform fakePlatform;
 namespace {
 
 // Writes `value` whole or not at all, as the platform's path calls do.
-bool writeWhole(const std::u16string& value, bool fails, Unit* output, uint64_t capacity) {
+bool writeWhole(const std::u16string& value, bool fails, Utf16Unit* output, uint64_t capacity) {
   if (fails || value.size() + 1 > capacity) {
     output[0] = 0;
     return false;
   }
-  std::memcpy(output, value.c_str(), (value.size() + 1) * sizeof(Unit));
+  std::memcpy(output, value.c_str(), (value.size() + 1) * sizeof(Utf16Unit));
   return true;
 }
 
 }  // namespace
 
-bool writeTemporaryDirectory(Unit* output, uint64_t capacity) {
+bool writeTemporaryDirectory(Utf16Unit* output, uint64_t capacity) {
   return writeWhole(fakePlatform.temporaryDirectory, fakePlatform.temporaryDirectoryFails, output,
                     capacity);
 }
 
-bool writeProgramPath(Unit* output, uint64_t capacity) {
+bool writeProgramPath(Utf16Unit* output, uint64_t capacity) {
   return writeWhole(fakePlatform.programPath, fakePlatform.programPathFails, output, capacity);
 }
 
-bool readUserFolder(UserFolder folder, Unit (&path)[kUserFolderCapacity]) {
+bool readUserFolder(UserFolder folder, Utf16Unit (&path)[kUserFolderCapacity]) {
   const std::u16string& value =
       folder == UserFolder::kProfile ? fakePlatform.profile : fakePlatform.localApplicationData;
   return writeWhole(value, fakePlatform.userFoldersFail, path, kUserFolderCapacity);
@@ -46,7 +46,7 @@ uint32_t currentProcessId() { return fakePlatform.processId; }
 
 uint32_t readRandomSeed() { return fakePlatform.randomSeed; }
 
-bool setEnvironmentValue(const char* name, const Unit* value) {
+bool setEnvironmentValue(const char* name, const Utf16Unit* value) {
   if (value == nullptr) {
     fakePlatform.environment.erase(name);
   } else {
@@ -55,11 +55,11 @@ bool setEnvironmentValue(const char* name, const Unit* value) {
   return true;
 }
 
-Unit* copyEnvironmentValue(const char* name) {
+Utf16Unit* copyEnvironmentValue(const char* name) {
   const auto found = fakePlatform.environment.find(name);
   if (found == fakePlatform.environment.end() || found->second.empty()) return nullptr;
-  const size_t bytes = (found->second.size() + 1) * sizeof(Unit);
-  Unit* const copy = static_cast<Unit*>(std::malloc(bytes));
+  const size_t bytes = (found->second.size() + 1) * sizeof(Utf16Unit);
+  Utf16Unit* const copy = static_cast<Utf16Unit*>(std::malloc(bytes));
   std::memcpy(copy, found->second.c_str(), bytes);
   return copy;
 }

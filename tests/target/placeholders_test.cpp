@@ -12,14 +12,14 @@ namespace {
 
 std::wstring expanded(const wchar_t* spec, uint64_t capacity = kPathCapacity) {
   static PathBuffer output;
-  const bool ok = expandSpec(output, reinterpret_cast<const Unit*>(spec), capacity);
+  const bool ok = expandSpec(output, reinterpret_cast<const Utf16Unit*>(spec), capacity);
   EXPECT_TRUE(ok) << spec;
   return reinterpret_cast<const wchar_t*>(output);
 }
 
 bool expands(const wchar_t* spec, uint64_t capacity) {
   static PathBuffer output;
-  return expandSpec(output, reinterpret_cast<const Unit*>(spec), capacity);
+  return expandSpec(output, reinterpret_cast<const Utf16Unit*>(spec), capacity);
 }
 
 std::wstring variable(const wchar_t* name) {

@@ -7,13 +7,13 @@
 namespace {
 
 std::u16string randomString(uint32_t seed) {
-  Unit text[kStableValueCapacity];
+  Utf16Unit text[kStableValueCapacity];
   makeRandomString(seed, text);
   return text;
 }
 
 std::u16string microseconds(int64_t fileTime) {
-  Unit text[kStableValueCapacity];
+  Utf16Unit text[kStableValueCapacity];
   formatMicroseconds(fileTime, text);
   return text;
 }
@@ -35,7 +35,7 @@ TEST(RandomSeed, FoldsAllInputsAndIsNeverZero) {
 }
 
 TEST(TimeFormats, StartTimeInDecimalAndMicrosecondsInSixDigits) {
-  Unit start[kStableValueCapacity];
+  Utf16Unit start[kStableValueCapacity];
   formatStartTime(133000000000000000, start);
   EXPECT_EQ(std::u16string(start), u"133000000000000000");
   formatStartTime(0, start);

@@ -1,6 +1,6 @@
 #include "launcher_texts.h"
 
-#include "diag/text.h"
+#include "base/utf16_text.h"
 #include "entry_names.h"
 #include "errors.h"
 #include "target/placeholder_names.h"
