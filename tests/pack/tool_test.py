@@ -3,14 +3,16 @@
 carries, with no toolchain on PATH, then reads them back with the tool itself
 and with tools nobody here wrote: Debian's binutils, icoutils, openssl,
 osslsigncode, and Wine running the result. The Windows-side e2e tests cover
-what a launcher does.
+what a launcher does. Every test runs twice: with the Linux tool, and with
+tavmor-pack.exe under Wine; CrossHostTest checks that the two agree.
 
-    tool_test.py TAVMOR_PACK APP_DIR WINE_RUN
+    tool_test.py TAVMOR_PACK APP_DIR WINE_RUN TAVMOR_PACK_EXE
 """
 import atexit
 import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -19,23 +21,19 @@ import tempfile
 import unittest
 import zlib
 
-TOOL, APP, WINE = sys.argv[1:4]
-del sys.argv[1:4]
+TOOL, APP, WINE, TOOL_EXE = sys.argv[1:5]
+del sys.argv[1:5]
 # No compiler, linker or resource compiler may be needed: PATH holds none.
 NO_TOOLS = tempfile.mkdtemp(prefix="tavmor-no-tools-")
 atexit.register(os.rmdir, NO_TOOLS)
 ENV = dict(os.environ, PATH=NO_TOOLS)
 
 
-def pack(*args, check=True):
-    result = subprocess.run([TOOL, *args], capture_output=True, text=True, env=ENV)
+def run_tool(command, *args, check=True):
+    result = subprocess.run([*command, *args], capture_output=True, text=True, env=ENV)
     if check and result.returncode != 0:
-        raise AssertionError(f"tavmor-pack {' '.join(args)}: {result.returncode}\n{result.stderr}")
+        raise AssertionError(f"{command[-1]} {' '.join(args)}: {result.returncode}\n{result.stderr}")
     return result
-
-
-def build(app, out, *options, check=True):
-    return pack("build", str(app), "-o", str(out), *options, check=check)
 
 
 def checksum(data):
@@ -120,7 +118,20 @@ def write(path, data):
 HELLO = read(os.path.join(APP, "hello.exe"))
 
 
-class ToolTest(unittest.TestCase):
+class ToolTest:
+    """The tests of one tool; a subclass names the command that runs it."""
+    command = None
+    # Whether the tool sees the Linux file system as it is: Wine shows a
+    # symbolic link as what it leads to, and a name Windows cannot hold
+    # under an alias of its own.
+    native = True
+
+    def pack(self, *args, check=True):
+        return run_tool(self.command, *args, check=check)
+
+    def build(self, app, out, *options, check=True):
+        return self.pack("build", str(app), "-o", str(out), *options, check=check)
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="tavmor-tool-test-")
         self.addCleanup(shutil.rmtree, self.dir)
@@ -139,13 +150,13 @@ class ToolTest(unittest.TestCase):
 
     def test_list_verify_and_extract_agree_with_the_folder(self):
         out = self.path("hello.exe")
-        build(APP, out)
-        listed = json.loads(pack("list", "--json", out).stdout)
+        self.build(APP, out)
+        listed = json.loads(self.pack("list", "--json", out).stdout)
         self.assertEqual(listed[0]["name"], "hello.exe")
         self.assertEqual(sorted([e["name"], e["size"], e["checksum"]] for e in listed),
                          sorted(folder_entries(APP)))
-        self.assertIn("every checksum matches", pack("verify", out).stdout)
-        pack("extract", out, self.path("copy"))
+        self.assertIn("every checksum matches", self.pack("verify", out).stdout)
+        self.pack("extract", out, self.path("copy"))
         self.assertEqual(sorted(folder_entries(self.path("copy"))), sorted(folder_entries(APP)))
         for entry in folder_entries(APP):
             rel = entry[0].replace("\\", "/")
@@ -154,20 +165,20 @@ class ToolTest(unittest.TestCase):
 
     def test_verify_fails_on_a_flipped_byte_in_a_copy_of_the_attached_data(self):
         out = self.path("hello.exe")
-        build(APP, out)
+        self.build(APP, out)
         image = read(out)
         start = image.index(b"RUQ\x28\xb5\x2f\xfd")
         frame_end = start + 3 + zstd_frame_length(image, start + 3)
         raw = image[start:frame_end + 14]
         write(self.path("data.bin"), raw)
-        self.assertEqual(pack("verify", self.path("data.bin")).returncode, 0)
-        self.assertEqual(pack("list", "--json", self.path("data.bin")).stdout,
-                         pack("list", "--json", out).stdout)
+        self.assertEqual(self.pack("verify", self.path("data.bin")).returncode, 0)
+        self.assertEqual(self.pack("list", "--json", self.path("data.bin")).stdout,
+                         self.pack("list", "--json", out).stdout)
         for where in (len(raw) // 3, len(raw) // 2, len(raw) - 20):
             damaged = bytearray(raw)
             damaged[where] ^= 0x04
             write(self.path("damaged.bin"), damaged)
-            result = pack("verify", self.path("damaged.bin"), check=False)
+            result = self.pack("verify", self.path("damaged.bin"), check=False)
             self.assertEqual(result.returncode, 1, where)
             self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
             self.assertIn("damaged.bin", result.stderr)
@@ -179,15 +190,15 @@ class ToolTest(unittest.TestCase):
         root = self.app({"hello.exe": read(os.path.join(APP, "hello.exe")), "data/big.txt": big})
         os.makedirs(self.path("one"))
         os.makedirs(self.path("two"))
-        build(root, self.path("one", "hello.exe"), "--level", "3", "--threads", "1")
-        build(root, self.path("two", "hello.exe"), "--level", "3", "--threads", "3")
+        self.build(root, self.path("one", "hello.exe"), "--level", "3", "--threads", "1")
+        self.build(root, self.path("two", "hello.exe"), "--level", "3", "--threads", "3")
         self.assertEqual(read(self.path("one", "hello.exe")), read(self.path("two", "hello.exe")))
 
     def test_the_attached_data_starts_a_page_of_the_file(self):
         # A loader maps a section straight from the file only when it starts on
         # a page; Wine copies any other into private memory at every start.
         out = self.path("hello.exe")
-        build(APP, out)
+        self.build(APP, out)
         image = read(out)
         offset = section_offsets(image)[".payload"]
         self.assertEqual(offset % 4096, 0)
@@ -203,12 +214,14 @@ class ToolTest(unittest.TestCase):
             "dot.": "dot or blank", "blank ": "dot or blank", "back\\slash": "backslash",
             long_name: "longer than 1023", "COM\u00b9.txt": "reserved device name",
         }
+        if not self.native:  # names Windows holds
+            cases = {rel: cases[rel] for rel in ("CON.txt", "sub/lpt1", long_name, "COM\u00b9.txt")}
         for rel, message in cases.items():
             with self.subTest(rel=rel[:20]):
                 shutil.rmtree(self.path("case"), ignore_errors=True)
                 root = self.app({"app.exe": HELLO, rel: b"x"}, "case")
                 out = self.path("out.exe")
-                result = build(root, out, check=False)
+                result = self.build(root, out, check=False)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertIn(message, result.stderr)
@@ -220,21 +233,23 @@ class ToolTest(unittest.TestCase):
                       {"LongFileName.txt": b"1", "LONGFI~1.TXT": b"2"}):
             shutil.rmtree(self.path("clash"), ignore_errors=True)
             root = self.app({"app.exe": HELLO, **clash}, "clash")
-            result = build(root, self.path("out.exe"), check=False)
+            result = self.build(root, self.path("out.exe"), check=False)
             self.assertEqual(result.returncode, 1, clash)
             self.assertIn("in one place", result.stderr)
 
     def test_symbolic_links_inside_are_followed_and_outside_refused(self):
+        if not self.native:
+            self.skipTest("Wine shows a symbolic link as what it leads to")
         root = self.app({"app.exe": HELLO, "real/lib.dll": b"lib"})
         os.symlink("real", os.path.join(root, "linked"))
         out = self.path("out.exe")
-        build(root, out)
-        names = [e["name"] for e in json.loads(pack("list", "--json", out).stdout)]
+        self.build(root, out)
+        names = [e["name"] for e in json.loads(self.pack("list", "--json", out).stdout)]
         self.assertEqual(names, ["app.exe", "linked\\lib.dll", "real\\lib.dll"])
         write(self.path("secret"), b"s")
         os.symlink(self.path("secret"), os.path.join(root, "leak"))
         os.remove(out)
-        result = build(root, out, check=False)
+        result = self.build(root, out, check=False)
         self.assertEqual(result.returncode, 1)
         self.assertIn("outside the application folder", result.stderr)
         self.assertFalse(os.path.exists(out))
@@ -242,7 +257,7 @@ class ToolTest(unittest.TestCase):
     def test_empty_folders_are_left_out_with_a_notice(self):
         root = self.app({"app.exe": HELLO})
         os.makedirs(os.path.join(root, "logs", "old"))
-        result = build(root, self.path("out.exe"))
+        result = self.build(root, self.path("out.exe"))
         self.assertIn("empty folder logs left out", result.stderr)
         self.assertRegex(result.stdout, r"out\.exe: 1 file, \d+ bytes in, \d+ bytes out \(.*%\), [0-9.]+ s")
 
@@ -250,7 +265,7 @@ class ToolTest(unittest.TestCase):
         root = self.app({"Quolvenarix.exe": read(os.path.join(APP, "hello.exe")),
                          "data/greeting.txt": b"hi"})
         out = self.path("Quolvenarix.exe")
-        build(root, out, "--product", "Quolvenarix", "--company", "Pelmarith", "--version", "1.70.0",
+        self.build(root, out, "--product", "Quolvenarix", "--company", "Pelmarith", "--version", "1.70.0",
               "--description", "Quolvenarix application")
         image = read(out)
         self.assertIn(utf16("{CACHE_DIR}\\Quolvenarix\\1.70.0"), image)
@@ -280,7 +295,7 @@ class ToolTest(unittest.TestCase):
         root = self.app({"app.exe": HELLO})
         out = self.path("out.exe")
         company = 'Ä "quoted" \\ back 😀'
-        build(root, out, "--company", company, "--product", "Prodükt", "--version", "2.1")
+        self.build(root, out, "--company", company, "--product", "Prodükt", "--version", "2.1")
         image = read(out)
         self.assertIn(utf16(company), image)
         self.assertIn(utf16("{CACHE_DIR}\\Prodükt\\2.1"), image)
@@ -290,7 +305,7 @@ class ToolTest(unittest.TestCase):
 
     def test_a_chosen_icon_replaces_the_built_in_group(self):
         out = self.path("hello.exe")
-        build(APP, out)
+        self.build(APP, out)
         write(self.path("group.ico"), subprocess.run(
             ["wrestool", "-x", "-t", "14", out], capture_output=True, check=True).stdout)
         subprocess.run(["icotool", "-x", "-i", "7", "-o", self.path("big.png"),
@@ -298,13 +313,13 @@ class ToolTest(unittest.TestCase):
         subprocess.run(["icotool", "-c", "-o", self.path("one.ico"), self.path("big.png")],
                        check=True)
         os.remove(out)
-        build(APP, out, "--icon", self.path("one.ico"))
+        self.build(APP, out, "--icon", self.path("one.ico"))
         icons = subprocess.run(["wrestool", "-l", "-t", "3", out], capture_output=True, text=True)
         self.assertEqual(len(icons.stdout.splitlines()), 1)
 
     def test_other_tools_accept_the_image_and_wine_runs_it_signed(self):
         out = self.path("hello.exe")
-        build(APP, out, "--spec", "{TEMP}\\tavmor-tool-test\\{VERSION}")
+        self.build(APP, out, "--spec", "{TEMP}\\tavmor-tool-test\\{VERSION}")
         headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", "-h", out],
                                  capture_output=True, text=True, check=True).stdout
         self.assertRegex(headers, r"Entry 2 [0-9a-f]*[1-9a-f][0-9a-f]* [0-9a-f]+ Resource Directory")
@@ -318,8 +333,8 @@ class ToolTest(unittest.TestCase):
                         self.path("key.pem"), "-in", out, "-out", signed],
                        capture_output=True, check=True)
         self.assertGreater(os.path.getsize(signed), os.path.getsize(out))
-        self.assertEqual(pack("list", "--json", signed).stdout, pack("list", "--json", out).stdout)
-        self.assertEqual(pack("verify", signed).returncode, 0)
+        self.assertEqual(self.pack("list", "--json", signed).stdout, self.pack("list", "--json", out).stdout)
+        self.assertEqual(self.pack("verify", signed).returncode, 0)
         for exe in (out, signed):
             verified = subprocess.run(["osslsigncode", "verify", "-CAfile", self.path("cert.pem"),
                                        "-in", exe], capture_output=True, text=True)
@@ -343,7 +358,7 @@ class ToolTest(unittest.TestCase):
                                          (HELLO, ("--subsystem", "gui"), 2)):
             root = self.app({"app.exe": child}, "sub")
             out = self.path("sub.exe")
-            build(root, out, *options)
+            self.build(root, out, *options)
             image = read(out)
             at = struct.unpack_from("<I", image, 0x3C)[0] + 24 + 68
             self.assertEqual(struct.unpack_from("<H", image, at)[0], expected, options)
@@ -363,7 +378,7 @@ class ToolTest(unittest.TestCase):
         for name, (data, reason) in cases.items():
             with self.subTest(name=name):
                 root = self.app({"app.exe": data}, name)
-                result = build(root, self.path(name + ".exe"), check=False)
+                result = self.build(root, self.path(name + ".exe"), check=False)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertIn(reason, result.stderr)
@@ -372,19 +387,18 @@ class ToolTest(unittest.TestCase):
     def test_the_tool_alone_needs_nothing_beside_it_or_on_path(self):
         alone = self.path("alone")
         os.makedirs(alone)
-        shutil.copy(TOOL, alone)
+        shutil.copy(self.command[-1], alone)
         out = self.path("hello.exe")
-        result = subprocess.run([os.path.join(alone, os.path.basename(TOOL)), "build", APP, "-o",
-                                 out], capture_output=True, text=True, env=ENV)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(pack("verify", out).returncode, 0)
+        alone_command = [*self.command[:-1], os.path.join(alone, os.path.basename(self.command[-1]))]
+        run_tool(alone_command, "build", APP, "-o", out)
+        self.assertEqual(self.pack("verify", out).returncode, 0)
 
     def test_spec_warnings_and_a_failed_replacement(self):
-        result = build(APP, self.path("w.exe"), "--spec", "cache\\fixed")
+        result = self.build(APP, self.path("w.exe"), "--spec", "cache\\fixed")
         self.assertIn("warning: --spec cache\\fixed: relative", result.stderr)
         self.assertIn("the same for every version", result.stderr)
         os.makedirs(self.path("taken.exe", "inside"))
-        result = build(APP, self.path("taken.exe"), check=False)
+        result = self.build(APP, self.path("taken.exe"), check=False)
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertIn("cannot write: ", result.stderr)
         self.assertNotIn("Success", result.stderr)
@@ -406,13 +420,111 @@ class ToolTest(unittest.TestCase):
                      ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
                      ["frobnicate"]):
             with self.subTest(args=args[-2:]):
-                result = pack(*args, check=False)
+                result = self.pack(*args, check=False)
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertTrue(result.stderr.startswith("tavmor-pack: "))
-        self.assertEqual(pack("--version").returncode, 0)
+        self.assertEqual(self.pack("--version").returncode, 0)
         for command in ("build", "list", "verify", "extract"):
-            self.assertIn("usage: tavmor-pack " + command, pack(command, "--help").stdout)
+            self.assertIn("usage: tavmor-pack " + command, self.pack(command, "--help").stdout)
+
+
+class LinuxToolTest(ToolTest, unittest.TestCase):
+    command = [TOOL]
+
+
+class WindowsToolTest(ToolTest, unittest.TestCase):
+    command = [WINE, TOOL_EXE]
+    native = False
+
+
+def windows_path(path):
+    """A Linux path as Wine's drive Z: shows it."""
+    return "Z:" + path.replace("/", "\\")
+
+
+class CrossHostTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="tavmor-cross-host-")
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def test_both_tools_write_the_same_launcher_and_read_it_alike(self):
+        # Unicode names, and paths past 260 characters below the folder and
+        # below the extraction folder.
+        deep = "/".join(["tief-\u00e4\u00f6\u00fc-" + "x" * 90] * 3)
+        files = {"hello.exe": HELLO, "data/greeting.txt": b"hi\n",
+                 "donn\u00e9es/\u03a9 \u4e2d\u6587 \U0001f600.txt": b"u" * 5000,
+                 deep + "/last.bin": bytes(range(256)) * 64}
+        root = self.path("app")
+        for rel, data in files.items():
+            os.makedirs(os.path.dirname(os.path.join(root, rel)), exist_ok=True)
+            write(os.path.join(root, rel), data)
+        cache = windows_path(self.path("cache")) + "\\{VERSION}"
+        options = ("--spec", cache, "--product", "Cross", "--version", "1.2.3")
+        tools = {"linux": [TOOL], "windows": [WINE, TOOL_EXE]}
+        for name, command in tools.items():
+            os.makedirs(self.path(name))
+            out = self.path(name, "Cross.exe")
+            # The Windows tool is handed a \\?\ path, as a script there may.
+            shown = "\\\\?\\" + windows_path(out) if name == "windows" else out
+            run_tool(command, "build", root, "-o", shown, *options)
+        launcher = self.path("linux", "Cross.exe")
+        self.assertEqual(read(launcher), read(self.path("windows", "Cross.exe")))
+        for args in (["list", "--json", launcher], ["list", launcher], ["verify", launcher],
+                     ["verify", self.path("missing.exe")]):
+            linux, windows = (run_tool(command, *args, check=False) for command in tools.values())
+            self.assertEqual((linux.returncode, linux.stdout), (windows.returncode, windows.stdout))
+            # Messages name the files alike, each in its host's form.
+            self.assertEqual(re.sub(re.escape(self.dir) + r"\S*", lambda m: windows_path(m[0]),
+                                    linux.stderr), windows.stderr)
+        for name, command in tools.items():
+            run_tool(command, "extract", launcher, self.path(name + "-copy"))
+        self.assertEqual(sorted(folder_entries(self.path("windows-copy"))),
+                         sorted(folder_entries(root)))
+        self.assertEqual(sorted(folder_entries(self.path("linux-copy"))),
+                         sorted(folder_entries(root)))
+
+        # The launcher written on Windows runs: arguments in, exit code out,
+        # and a second start reuses the unpacked files.
+        windows_launcher = self.path("windows", "Cross.exe")
+        ran = subprocess.run([WINE, windows_launcher, "one", "two words"], capture_output=True,
+                             timeout=120)
+        self.assertEqual(ran.returncode, 0, ran.stderr)
+        self.assertIn(b"[2] two words", ran.stdout)
+        unpacked = [os.path.join(folder, name) for folder, _, names in os.walk(self.path("cache"))
+                    for name in names]
+        self.assertEqual(len(unpacked), len(files))
+        for path in unpacked:
+            os.utime(path, (1000000000, 1000000000))
+        ran = subprocess.run([WINE, windows_launcher], capture_output=True, timeout=120)
+        self.assertEqual(ran.returncode, 0, ran.stderr)
+        self.assertEqual({os.stat(path).st_mtime for path in unpacked}, {1000000000})
+        os.remove(os.path.join(root, "data", "greeting.txt"))
+        run_tool(tools["windows"], "build", root, "-o", windows_launcher, *options[:-1], "1.2.4")
+        ran = subprocess.run([WINE, windows_launcher], capture_output=True, timeout=120)
+        self.assertEqual(ran.returncode, 1, ran.stdout)
+        self.assertIn(b"Cannot open", ran.stdout)
+
+
+    def test_a_case_clash_made_elsewhere_is_refused_before_extract_writes(self):
+        # A folder on Windows cannot hold both names; attached data made by
+        # hand can, and extracting it there would overwrite one with the other.
+        content = b"".join(utf16(name) + struct.pack("<QI", 1, checksum(data)) + data
+                           for name, data in (("a.txt", b"1"), ("A.TXT", b"2"))) + b"\0\0"
+        # One frame, one raw block: single segment, one byte of content size.
+        frame = struct.pack("<IBB", 0xFD2FB528, 0x20, len(content)) + \
+            (len(content) << 3 | 1).to_bytes(3, "little") + content
+        data = self.path("clash.bin")
+        write(data, b"RUQ" + frame + b"\0" * 3 + struct.pack("<Q", 6 + len(frame)) + b"\0" * 3)
+        for command in ([TOOL], [WINE, TOOL_EXE]):
+            result = run_tool(command, "extract", data, self.path("out"), check=False)
+            self.assertEqual(result.returncode, 1, result.stderr)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn("in one place", result.stderr)
+            self.assertFalse(os.path.exists(self.path("out")))
 
 
 def section_offsets(image):

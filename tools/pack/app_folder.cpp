@@ -5,6 +5,7 @@
 
 #include "entry_names.h"
 #include "errors.h"
+#include "host_system.h"
 #include "unicode.h"
 
 namespace fs = std::filesystem;
@@ -13,21 +14,21 @@ namespace {
 
 class FolderScanner {
  public:
-  explicit FolderScanner(const fs::path& root) : root_(fs::canonical(root)) {}
+  explicit FolderScanner(const fs::path& root) : root_(realPath(root)) {}
 
   // Adds the files below `folder`, whose entry name is `prefix` (empty at the
   // top); returns how many it added.
   size_t scan(const fs::path& folder, const std::u16string& prefix, const std::string& shown) {
-    const fs::path real = fs::canonical(folder);
+    const fs::path real = realPath(folder);
     if (!ancestors_.insert(real).second) {
-      throw UserError(folder.string() + ": symbolic link loop");
+      throw UserError(shownPath(folder) + ": symbolic link loop");
     }
     // Only the outermost of nested empty folders is named.
     const size_t emptyBefore = folder_.emptyFolders.size();
-    std::vector<fs::directory_entry> entries(fs::directory_iterator(folder), {});
+    std::vector<fs::path> entries = folderEntries(folder);
     std::sort(entries.begin(), entries.end());
     size_t added = 0;
-    for (const fs::directory_entry& entry : entries) added += scanEntry(entry, prefix, shown);
+    for (const fs::path& entry : entries) added += scanEntry(entry, prefix, shown);
     ancestors_.erase(real);
     if (added == 0 && !prefix.empty()) {
       folder_.emptyFolders.resize(emptyBefore);
@@ -39,46 +40,47 @@ class FolderScanner {
   AppFolder take() { return std::move(folder_); }
 
  private:
-  size_t scanEntry(const fs::directory_entry& entry, const std::u16string& prefix,
-                   const std::string& shown) {
-    const fs::path& path = entry.path();
-    const std::string hostName = path.filename().string();
+  size_t scanEntry(const fs::path& path, const std::u16string& prefix,
+                   const std::string& shownFolder) {
+    const std::string shown = shownPath(path);
+    const std::string hostName = shownPath(path.filename());
     std::u16string component;
-    if (!utf8ToUtf16(hostName, component)) {
-      throw UserError(path.string() + ": file name is not valid UTF-8");
+    if (!nameToUtf16(path.filename(), component)) {
+      throw UserError(shown + ": file name is not valid UTF-8");
     }
     if (component.find(u'\\') != std::u16string::npos) {
-      throw UserError(path.string() +
-                      ": refused: the name holds a backslash, which Windows reads " +
+      throw UserError(shown + ": refused: the name holds a backslash, which Windows reads " +
                       "as a folder separator");
     }
     const std::u16string name = prefix.empty() ? component : prefix + u'\\' + component;
     const std::string problem = entryNameProblem(name);
-    if (!problem.empty()) throw UserError(path.string() + ": refused: " + problem);
+    if (!problem.empty()) throw UserError(shown + ": refused: " + problem);
 
-    fs::file_status status = entry.symlink_status();
-    if (fs::is_symlink(status)) {
-      std::error_code error;
-      const fs::path target = fs::canonical(path, error);
-      if (error) throw UserError(path.string() + ": broken symbolic link");
+    if (isLink(path)) {
+      fs::path target;
+      try {
+        target = realPath(path);
+      } catch (const fs::filesystem_error&) {
+        throw UserError(shown + ": broken symbolic link");
+      }
       if (!isInsideRoot(target)) {
-        throw UserError(path.string() + ": refused: symbolic link to " + target.string() +
+        throw UserError(shown + ": refused: symbolic link to " + shownPath(target) +
                         ", outside the application folder");
       }
-      status = fs::status(target);
     }
-    const std::string shownName = shown.empty() ? hostName : shown + "/" + hostName;
-    if (fs::is_directory(status)) return scan(path, name, shownName);
-    if (!fs::is_regular_file(status)) {
-      throw UserError(path.string() + ": refused: not a regular file or folder");
+    const FileKind kind = fileKind(path);
+    const std::string shownName = shownFolder.empty() ? hostName : shownFolder + "/" + hostName;
+    if (kind == FileKind::folder) return scan(path, name, shownName);
+    if (kind != FileKind::file) {
+      throw UserError(shown + ": refused: not a regular file or folder");
     }
     const std::u16string clash = names_.add(name);
     if (!clash.empty()) {
-      throw UserError(path.string() + ": refused: Windows would put it and \"" + toUtf8(clash) +
+      throw UserError(shown + ": refused: Windows would put it and \"" + toUtf8(clash) +
                       "\" in one place (the same name without regard to case, or an 8.3 "
                       "short alias of it)");
     }
-    folder_.files.push_back(AppFile{name, path, fs::file_size(path)});
+    folder_.files.push_back(AppFile{name, path, fileSize(path)});
     return 1;
   }
 
@@ -107,7 +109,7 @@ void placeChildFirst(AppFolder& folder, const fs::path& root, const std::string&
     const auto count = std::count_if(files.begin(), files.end(), isTopLevelExe);
     if (count != 1) {
       throw UserError(
-          root.string() + ": " +
+          shownPath(root) + ": " +
           (count == 0 ? std::string("no .exe file") : std::to_string(count) + " .exe files") +
           " at the top; choose the program to start with --child");
     }
@@ -118,7 +120,7 @@ void placeChildFirst(AppFolder& folder, const fs::path& root, const std::string&
     found = std::find_if(files.begin(), files.end(),
                          [&](const AppFile& file) { return file.name == name; });
     if (found == files.end()) {
-      throw UserError("--child " + child + ": no such file in " + root.string());
+      throw UserError("--child " + child + ": no such file in " + shownPath(root));
     }
   }
   std::rotate(files.begin(), found, found + 1);
@@ -127,12 +129,11 @@ void placeChildFirst(AppFolder& folder, const fs::path& root, const std::string&
 }  // namespace
 
 AppFolder scanAppFolder(const fs::path& root, const std::string& child) {
-  std::error_code error;
-  if (!fs::is_directory(root, error)) throw UserError(root.string() + ": not a folder");
+  if (fileKind(root) != FileKind::folder) throw UserError(shownPath(root) + ": not a folder");
   FolderScanner scanner(root);
   scanner.scan(root, u"", "");
   AppFolder folder = scanner.take();
-  if (folder.files.empty()) throw UserError(root.string() + ": no files to pack");
+  if (folder.files.empty()) throw UserError(shownPath(root) + ": no files to pack");
   std::sort(folder.files.begin(), folder.files.end(),
             [](const AppFile& a, const AppFile& b) { return a.name < b.name; });
   placeChildFirst(folder, root, child);

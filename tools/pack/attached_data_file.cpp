@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "errors.h"
+#include "host_system.h"
 #include "payload/format.h"
 
 namespace {
@@ -45,15 +46,15 @@ AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size) 
 
 AttachedDataFile loadAttachedData(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw UserError(file.string() + ": cannot open");
+  if (!in) throw UserError(shownPath(file) + ": cannot open");
   AttachedDataFile loaded;
   in.seekg(0, std::ios::end);
   loaded.bytes.resize(static_cast<size_t>(in.tellg()));
   in.seekg(0);
   in.read(reinterpret_cast<char*>(loaded.bytes.data()),
           static_cast<std::streamsize>(loaded.bytes.size()));
-  if (!in) throw UserError(file.string() + ": cannot read");
+  if (!in) throw UserError(shownPath(file) + ": cannot read");
   loaded.location = locateAttachedData(loaded.bytes.data(), loaded.bytes.size());
-  if (!loaded.location.found) throw UserError(file.string() + ": no attached data found");
+  if (!loaded.location.found) throw UserError(shownPath(file) + ": no attached data found");
   return loaded;
 }

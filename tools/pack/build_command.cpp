@@ -16,6 +16,7 @@
 #include "commands.h"
 #include "default_icon.h"
 #include "errors.h"
+#include "host_system.h"
 #include "launcher_output.h"
 #include "launcher_stub.h"
 #include "launcher_texts.h"
@@ -68,14 +69,14 @@ std::string readWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!in) throw UserError(path.string() + ": cannot read");
+  if (!in) throw UserError(shownPath(path) + ": cannot read");
   return text.str();
 }
 
 std::string readIconFile(const fs::path& path) {
   const std::string icon = readWholeFile(path);
   const std::string problem = iconFileProblem(icon);
-  if (!problem.empty()) throw UserError(path.string() + ": " + problem);
+  if (!problem.empty()) throw UserError(shownPath(path) + ": " + problem);
   return icon;
 }
 
@@ -91,7 +92,7 @@ uint16_t childSubsystem(const AppFile& child) {
       readPeHeaders(reinterpret_cast<const unsigned char*>(head.data()), head.size(), headers);
   if (problem.empty()) problem = childProgramProblem(headers);
   if (!problem.empty()) {
-    throw UserError(child.path.string() +
+    throw UserError(shownPath(child.path) +
                     ": refused as the program to start: it must be a 64-bit x86 Windows "
                     "program, and " +
                     (headers.peOffset == 0
@@ -101,9 +102,10 @@ uint16_t childSubsystem(const AppFile& child) {
   return headers.subsystem;
 }
 
-bool isInside(const fs::path& path, const fs::path& folder) {
-  const fs::path real = fs::weakly_canonical(path);
-  const fs::path root = fs::canonical(folder);
+// Whether `name` in the existing folder `parent` lies below `folder`.
+bool isInside(const fs::path& parent, const fs::path& name, const fs::path& folder) {
+  const fs::path real = realPath(parent) / name;
+  const fs::path root = realPath(folder);
   auto [rootEnd, pathAt] = std::mismatch(root.begin(), root.end(), real.begin(), real.end());
   return rootEnd == root.end();
 }
@@ -144,7 +146,8 @@ int runBuild(const std::vector<std::string>& arguments) {
     throw UserError("build needs one APP_DIR (see --help)");
   }
   if (!parsed.has("--output")) throw UserError("build needs -o OUT.exe");
-  const fs::path output = parsed.value("--output");
+  const std::string shownOutput = parsed.value("--output");
+  const fs::path output = hostPath(shownOutput);
   WriterSettings compression;
   compression.level =
       parseNumberOption("--level", parsed.value("--level", "19"), 1, ZSTD_maxCLevel());
@@ -158,21 +161,21 @@ int runBuild(const std::vector<std::string>& arguments) {
 
   // Everything that can be refused is checked before anything is written.
   const fs::path outputFolder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-  if (!fs::is_directory(outputFolder)) {
-    throw UserError(output.string() + ": no folder " + outputFolder.string() + " to write it in");
+  if (fileKind(outputFolder) != FileKind::folder) {
+    throw UserError(shownOutput + ": no folder " + shownPath(outputFolder) + " to write it in");
   }
   LauncherSettings settings;
   settings.resources.icon =
-      parsed.has("--icon") ? readIconFile(parsed.value("--icon")) : defaultIconFile();
-  const fs::path appDir = parsed.positional[0];
+      parsed.has("--icon") ? readIconFile(hostPath(parsed.value("--icon"))) : defaultIconFile();
+  const fs::path appDir = hostPath(parsed.positional[0]);
   const AppFolder folder = scanAppFolder(appDir, parsed.value("--child"));
-  if (isInside(output, appDir)) {
-    throw UserError(output.string() + ": the launcher cannot be written into the folder it packs");
+  if (isInside(outputFolder, output.filename(), appDir)) {
+    throw UserError(shownOutput + ": the launcher cannot be written into the folder it packs");
   }
   const AppFile& child = folder.files.front();
   const uint16_t childKind = childSubsystem(child);
   const LauncherTexts texts =
-      launcherTexts(textOptions(parsed), child.name, output.filename().string());
+      launcherTexts(textOptions(parsed), child.name, shownPath(output.filename()));
   settings.texts[kSpecText] = texts.spec;
   settings.texts[kCompanyText] = texts.company;
   settings.texts[kProductText] = texts.product;
@@ -202,7 +205,7 @@ int runBuild(const std::vector<std::string>& arguments) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char time[32];
   std::snprintf(time, sizeof time, "%.1f s", seconds);
-  std::cout << "tavmor-pack: " << output.string() << ": " << folder.files.size()
+  std::cout << "tavmor-pack: " << shownOutput << ": " << folder.files.size()
             << (folder.files.size() == 1 ? " file, " : " files, ") << packed.contents
             << " bytes in, " << packed.attachedData << " bytes out ("
             << percent(packed.attachedData, packed.contents) << "), " << time << "\n";

@@ -11,6 +11,7 @@
 #include "entry_names.h"
 #include "entry_stream.h"
 #include "errors.h"
+#include "host_system.h"
 #include "json.h"
 #include "payload/format.h"
 #include "unicode.h"
@@ -145,22 +146,23 @@ class ExtractHandler : public EntryHandler {
     std::u16string name = entry.name;
     size_t start = 0;
     for (size_t cut; (cut = name.find(u'\\', start)) != std::u16string::npos; start = cut + 1) {
-      path /= toUtf8(name.substr(start, cut - start));
-      const fs::file_status status = fs::symlink_status(path);
-      if (!fs::exists(status)) {
-        fs::create_directory(path);
-      } else if (!fs::is_directory(status) || fs::is_symlink(status)) {
-        throw UserError(path.string() + ": in the way of \"" + toUtf8(name) +
+      path /= pathFromUtf16(name.substr(start, cut - start));
+      const FileKind kind = fileKind(path);
+      const bool link = isLink(path);
+      if (kind == FileKind::missing && !link) {
+        makeFolders(path);
+      } else if (kind != FileKind::folder || link) {
+        throw UserError(shownPath(path) + ": in the way of \"" + toUtf8(name) +
                         "\": not a folder (symbolic links are not followed)");
       }
     }
-    path /= toUtf8(name.substr(start));
-    const fs::file_status status = fs::symlink_status(path);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-      throw UserError(path.string() + ": in the way: not a regular file");
+    path /= pathFromUtf16(name.substr(start));
+    const FileKind kind = fileKind(path);
+    if (isLink(path) || (kind != FileKind::missing && kind != FileKind::file)) {
+      throw UserError(shownPath(path) + ": in the way: not a regular file");
     }
     out_.open(path, std::ios::binary | std::ios::trunc);
-    if (!out_) throw UserError(path.string() + ": cannot create");
+    if (!out_) throw UserError(shownPath(path) + ": cannot create");
     path_ = path;
   }
   void contents(const unsigned char* data, size_t length) override {
@@ -168,7 +170,7 @@ class ExtractHandler : public EntryHandler {
   }
   void end() override {
     out_.close();
-    if (!out_) throw UserError(path_.string() + ": cannot write");
+    if (!out_) throw UserError(shownPath(path_) + ": cannot write");
   }
 
  private:
@@ -183,7 +185,7 @@ int runList(const std::vector<std::string>& arguments) {
   ParsedArguments parsed;
   if (!parseCommand(arguments, {{"--json", nullptr, false}}, 1, kListUsage, parsed)) return 0;
   const std::string shown = parsed.positional[0];
-  const AttachedDataFile file = loadAttachedData(shown);
+  const AttachedDataFile file = loadAttachedData(hostPath(shown));
   ListHandler lister(parsed.has("--json"));
   readEntries(file, shown, lister);
   lister.finish();
@@ -194,7 +196,7 @@ int runVerify(const std::vector<std::string>& arguments) {
   ParsedArguments parsed;
   if (!parseCommand(arguments, {}, 1, kVerifyUsage, parsed)) return 0;
   const std::string shown = parsed.positional[0];
-  const VerifyHandler verified = verifyAll(loadAttachedData(shown), shown);
+  const VerifyHandler verified = verifyAll(loadAttachedData(hostPath(shown)), shown);
   std::cout << shown << ": " << verified.entries() << " entries, " << verified.bytes()
             << " bytes, every checksum matches\n";
   return 0;
@@ -204,13 +206,13 @@ int runExtract(const std::vector<std::string>& arguments) {
   ParsedArguments parsed;
   if (!parseCommand(arguments, {}, 2, kExtractUsage, parsed)) return 0;
   const std::string shown = parsed.positional[0];
-  const AttachedDataFile file = loadAttachedData(shown);
+  const AttachedDataFile file = loadAttachedData(hostPath(shown));
   const VerifyHandler verified = verifyAll(file, shown);
-  const fs::path root = parsed.positional[1];
-  fs::create_directories(root);
+  const fs::path root = hostPath(parsed.positional[1]);
+  makeFolders(root);
   ExtractHandler extractor(root);
   readEntries(file, shown, extractor);
-  std::cout << shown << ": " << verified.entries() << " files written below " << root.string()
-            << "\n";
+  std::cout << shown << ": " << verified.entries() << " files written below "
+            << parsed.positional[1] << "\n";
   return 0;
 }

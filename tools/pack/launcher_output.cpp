@@ -22,10 +22,7 @@ using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 struct PartialFile {
   explicit PartialFile(fs::path path) : path(std::move(path)) {}
   ~PartialFile() {
-    if (!kept) {
-      std::error_code ignored;
-      fs::remove(path, ignored);
-    }
+    if (!kept) removeFile(path);
   }
   const fs::path path;
   bool kept = false;
@@ -44,12 +41,12 @@ PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settin
   fs::path partialPath = output;
   partialPath += ".partial";
   PartialFile partial(partialPath);
-  OpenFile file(std::fopen(partial.path.c_str(), "wb"));
+  OpenFile file(openFile(partial.path, "wb"));
   if (file == nullptr) {
-    throw UserError(output.string() + ": cannot write: " + std::strerror(errno));
+    throw UserError(shownPath(output) + ": cannot write: " + std::strerror(errno));
   }
-  if (fseeko(file.get(), static_cast<off_t>(image.attachedDataOffset()), SEEK_SET) != 0) {
-    throw std::runtime_error(partial.path.string() + ": cannot seek: " + std::strerror(errno));
+  if (!seekFile(file.get(), image.attachedDataOffset())) {
+    throw std::runtime_error(shownPath(partial.path) + ": cannot seek: " + std::strerror(errno));
   }
 
   uint64_t total = 0;
@@ -74,8 +71,14 @@ PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settin
   check(writer.open(file.get(), compression, error));
   PackedSize packed;
   for (const AppFile& entry : folder.files) {
-    check(writer.addFile(entry.name, entry.path.string(), error,
-                         [&](size_t bytes) { progress.advance(bytes); }));
+    const std::string shown = shownPath(entry.path);
+    const OpenFile input(openFile(entry.path, "rb"));
+    if (input == nullptr) throw UserError(shown + ": cannot open: " + std::strerror(errno));
+    if (!writer.addFile(entry.name, input.get(), error,
+                        [&](size_t bytes) { progress.advance(bytes); })) {
+      error = shown + ": " + error;
+      check(false);
+    }
     packed.contents += entry.size;
   }
   progress.finishing();
@@ -83,19 +86,21 @@ PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settin
   packed.attachedData = writer.bytesWritten();
   image.finish(file.get(), packed.attachedData, sum);
   if (std::fclose(file.release()) != 0) {
-    throw std::runtime_error(partial.path.string() + ": cannot write: " + std::strerror(errno));
+    throw std::runtime_error(shownPath(partial.path) + ": cannot write: " + std::strerror(errno));
   }
 
   const std::string problem = launcherImageProblem(partial.path);
   if (!problem.empty()) {
-    throw std::runtime_error(output.string() +
+    throw std::runtime_error(shownPath(output) +
                              ": the launcher written does not read back: " + problem);
   }
   // Replace the output in one step, so it is never seen half written. The
   // reason is taken before the partial file's removal can replace it.
   std::error_code renameError;
   fs::rename(partial.path, output, renameError);
-  if (renameError) throw UserError(output.string() + ": cannot write: " + renameError.message());
+  if (renameError) {
+    throw UserError(shownPath(output) + ": cannot write: " + renameError.message());
+  }
   partial.kept = true;
   return packed;
 }

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "errors.h"
+#include "host_system.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 success, 1 a problem with the input or options, 2 an internal failure.\n";
 
-int dispatch(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+int dispatch(const std::vector<std::string>& arguments) {
   if (arguments.empty()) throw UserError("no command given (see --help)");
   const std::string& command = arguments[0];
   const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
@@ -46,13 +46,13 @@ int dispatch(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    return dispatch(argc, argv);
+    return dispatch(hostArguments(argc, argv));
   } catch (const UserError& error) {
     std::cerr << "tavmor-pack: " << error.what() << "\n";
     return 1;
   } catch (const std::filesystem::filesystem_error& error) {
     // The file system refused something about a file the user named.
-    std::cerr << "tavmor-pack: " << error.path1().string() << ": " << error.code().message()
+    std::cerr << "tavmor-pack: " << shownPath(error.path1()) << ": " << error.code().message()
               << "\n";
     return 1;
   } catch (const std::bad_alloc&) {

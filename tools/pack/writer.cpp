@@ -134,16 +134,17 @@ bool AttachedDataWriter::addFile(const std::u16string& name, const std::string& 
   failedOnInput_ = true;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return fail(error, path + ": cannot open: " + std::strerror(errno));
-  readBuffer_.resize(ZSTD_CStreamInSize());
-  const bool ok = addOpenFile(name, file, error, progress);
+  const bool ok = addFile(name, file, error, progress);
   std::fclose(file);
   if (!ok) error = path + ": " + error;
   return ok;
 }
 
-bool AttachedDataWriter::addOpenFile(const std::u16string& name, std::FILE* file,
-                                     std::string& error,
-                                     const std::function<void(size_t)>& progress) {
+bool AttachedDataWriter::addFile(const std::u16string& name, std::FILE* file, std::string& error,
+                                 const std::function<void(size_t)>& progress) {
+  if (!expect(State::betweenEntries, "add a file", error)) return false;
+  failedOnInput_ = true;
+  readBuffer_.resize(ZSTD_CStreamInSize());
   const auto readFailed = [&] {
     return fail(error, std::string("cannot read: ") + std::strerror(errno));
   };

@@ -53,6 +53,9 @@ class AttachedDataWriter {
   // the second pass. A file that changes between the passes is refused.
   bool addFile(const std::u16string& name, const std::string& path, std::string& error,
                const std::function<void(size_t)>& progress = {});
+  // The same for a file the caller opened ("rb"); `error` does not name it.
+  bool addFile(const std::u16string& name, std::FILE* file, std::string& error,
+               const std::function<void(size_t)>& progress = {});
   // Whether the last failure was the file's own (it could not be opened or
   // read, or it changed), rather than compressing or writing.
   bool failedOnInput() const { return failedOnInput_; }
@@ -81,8 +84,6 @@ class AttachedDataWriter {
   // Feeds `length` bytes to the compressor and writes whatever it produces.
   bool compress(const void* data, size_t length, ZSTD_EndDirective directive, std::string& error);
   bool writeOut(const void* data, size_t length, std::string& error);
-  bool addOpenFile(const std::u16string& name, std::FILE* file, std::string& error,
-                   const std::function<void(size_t)>& progress);
 
   State state_ = State::closed;
   std::FILE* out_ = nullptr;
