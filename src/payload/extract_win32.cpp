@@ -1,11 +1,14 @@
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cwchar>
 
 #include "diag/report.h"
 #include "payload/entry_header.h"
 #include "payload/extract.h"
 #include "payload/format.h"
+#include "payload/native_path.h"
 #include "payload/reader.h"
 #include "target/directories.h"
 #include "target/directory_lock.h"
@@ -13,6 +16,8 @@
 PathBuffer childProgramPath;
 
 namespace {
+
+const wchar_t* wide(const Utf16Unit* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // The current entry's name, size and stored checksum.
 PayloadEntryHeader entry;
@@ -56,26 +61,26 @@ bool pauseBeforeRetry(int* pausesLeft) {
 bool clearBlockingAttributes(const Utf16Unit* path) {
   constexpr DWORD kBlocking =
       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path));
+  const DWORD attributes = GetFileAttributesW(wide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
       (attributes & kBlocking) == 0) {
     return false;
   }
   const DWORD kept = attributes & ~kBlocking;
-  return SetFileAttributesW(reinterpret_cast<const wchar_t*>(path),
-                            kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
+  return SetFileAttributesW(wide(path), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
 }
 
 // Opens partialPath afresh, shared with nobody: no other process can read
-// the half-written file or write into it.
+// the half-written file or write into it. Delete access lets the open handle
+// rename the file into place.
 HANDLE openPartialFile(int* pausesLeft) {
   bool attributesCleared = false;
   for (;;) {
     const HANDLE file = CreateFileW(
-        /*lpFileName=*/reinterpret_cast<const wchar_t*>(partialPath),
-        /*dwDesiredAccess=*/GENERIC_WRITE, /*dwShareMode=*/0,
-        /*lpSecurityAttributes=*/nullptr, /*dwCreationDisposition=*/CREATE_ALWAYS,
-        /*dwFlagsAndAttributes=*/0, /*hTemplateFile=*/nullptr);
+        /*lpFileName=*/wide(partialPath), /*dwDesiredAccess=*/GENERIC_WRITE | DELETE,
+        /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+        /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
+        /*hTemplateFile=*/nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
@@ -88,19 +93,76 @@ HANDLE openPartialFile(int* pausesLeft) {
   }
 }
 
-// Moves the written partialPath over entryPath. A file that cannot be
-// replaced (a running program loaded from it, a reader that holds it without
-// delete sharing past the retries) ends the run as a file that cannot be
-// opened for writing would, and its temporary file is removed first.
-void moveIntoPlace(int* pausesLeft) {
+// Renaming the still-open temporary file by its handle puts it in place in
+// one request, where closing it and moving it by name looks both names up
+// again: the difference is paid for every file written. The request takes
+// the kernel's spelling of the new name, which the system does not rewrite.
+alignas(FILE_RENAME_INFO) unsigned char renameRequest[offsetof(FILE_RENAME_INFO, FileName) +
+                                                      kNativePathCapacity * sizeof(Utf16Unit)];
+PathBuffer qualifiedEntryPath;
+// Set once the system refuses a rename by handle (a file system without it):
+// every later file is moved by name without asking again.
+bool renameByHandleRefused = false;
+
+// Fills renameRequest to rename onto entryPath and gives its size, or returns
+// false where only the move by name is exact: the system would rewrite
+// entryPath's Win32 spelling (a reserved device name, a trailing dot), or it
+// has no native form.
+bool prepareRenameByHandle(DWORD* requestSize) {
+  if (renameByHandleRefused) return false;
+  if (!isVerbatimPath(entryPath)) {
+    const DWORD length = GetFullPathNameW(
+        /*lpFileName=*/wide(entryPath), /*nBufferLength=*/kPathCapacity,
+        /*lpBuffer=*/reinterpret_cast<wchar_t*>(qualifiedEntryPath), /*lpFilePart=*/nullptr);
+    if (length == 0 || length >= kPathCapacity ||
+        std::wcscmp(wide(qualifiedEntryPath), wide(entryPath)) != 0) {
+      return false;
+    }
+  }
+  auto* const request = reinterpret_cast<FILE_RENAME_INFO*>(renameRequest);
+  Utf16Unit* const name = reinterpret_cast<Utf16Unit*>(request->FileName);
+  if (!nativePathFromWin32(entryPath, name, kNativePathCapacity)) return false;
+  request->ReplaceIfExists = TRUE;
+  request->RootDirectory = nullptr;
+  request->FileNameLength = static_cast<DWORD>(unitLength(name) * sizeof(Utf16Unit));
+  *requestSize = static_cast<DWORD>(offsetof(FILE_RENAME_INFO, FileName) + request->FileNameLength +
+                                    sizeof(Utf16Unit));
+  return true;
+}
+
+// Puts the written temporary file, still open as `file`, in place of
+// entryPath and closes it. A file that cannot be replaced (a running program
+// loaded from it, a reader that holds it without delete sharing past the
+// retries) ends the run as a file that cannot be opened for writing would,
+// and its temporary file is removed first.
+void moveIntoPlace(HANDLE file, int* pausesLeft) {
+  DWORD requestSize = 0;
+  bool byHandle = prepareRenameByHandle(&requestSize);
+  if (!byHandle) CloseHandle(file);
   bool attributesCleared = false;
   for (;;) {
-    if (MoveFileExW(/*lpExistingFileName=*/reinterpret_cast<const wchar_t*>(partialPath),
-                    /*lpNewFileName=*/reinterpret_cast<const wchar_t*>(entryPath),
-                    /*dwFlags=*/MOVEFILE_REPLACE_EXISTING)) {
-      return;
+    DWORD error = 0;
+    if (byHandle) {
+      if (SetFileInformationByHandle(/*hFile=*/file, /*FileInformationClass=*/FileRenameInfo,
+                                     /*lpFileInformation=*/renameRequest,
+                                     /*dwBufferSize=*/requestSize)) {
+        CloseHandle(file);
+        return;
+      }
+      error = GetLastError();
+      if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
+        renameByHandleRefused = true;
+        byHandle = false;
+        CloseHandle(file);
+        continue;
+      }
+    } else {
+      if (MoveFileExW(/*lpExistingFileName=*/wide(partialPath), /*lpNewFileName=*/wide(entryPath),
+                      /*dwFlags=*/MOVEFILE_REPLACE_EXISTING)) {
+        return;
+      }
+      error = GetLastError();
     }
-    const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
       attributesCleared = true;
       if (clearBlockingAttributes(entryPath)) continue;
@@ -109,7 +171,8 @@ void moveIntoPlace(int* pausesLeft) {
     // code, depending on how it was opened.
     const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
     if (!heldOpen || !pauseBeforeRetry(pausesLeft)) {
-      DeleteFileW(reinterpret_cast<const wchar_t*>(partialPath));
+      if (byHandle) CloseHandle(file);
+      DeleteFileW(wide(partialPath));
       fatalOpenForWritingError(entryPath);
     }
   }
@@ -134,8 +197,7 @@ void writeEntryFile(uint64_t remaining) {
     }
     remaining -= piece;
   }
-  CloseHandle(file);
-  moveIntoPlace(&pausesLeft);
+  moveIntoPlace(file, &pausesLeft);
 }
 
 }  // namespace
@@ -158,7 +220,10 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
     appendText(entryPath, kPathCapacity, entry.name);
     if (childProgramPath[0] == 0) copyText(childProgramPath, kPathCapacity, entryPath);
 
-    if (existingFileChecksum(entryPath) == entry.checksum) {
+    // A folder this run made holds only what this run wrote, so its files
+    // need no look: on a first start that saves a failed open per file.
+    const bool mayExist = !isEntryDirectoryMadeThisRun(entryPath);
+    if (mayExist && existingFileChecksum(entryPath) == entry.checksum) {
       skipContents(entry.size);
     } else {
       writeEntryFile(entry.size);
@@ -168,7 +233,7 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
 
 uint32_t existingFileChecksum(const Utf16Unit* path) {
   const HANDLE file = CreateFileW(
-      /*lpFileName=*/reinterpret_cast<const wchar_t*>(path), /*dwDesiredAccess=*/GENERIC_READ,
+      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/GENERIC_READ,
       /*dwShareMode=*/FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       /*lpSecurityAttributes=*/nullptr, /*dwCreationDisposition=*/OPEN_EXISTING,
       /*dwFlagsAndAttributes=*/FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);

@@ -11,6 +11,8 @@
 // still made but not recorded. Exposed for tests.
 constexpr int32_t kKnownDirectoryCapacity = 1024;
 extern Utf16Unit* knownDirectories[kKnownDirectoryCapacity];
+// Whether this run created the directory at the same index (true) or found it.
+extern bool knownDirectoryMade[kKnownDirectoryCapacity];
 extern int32_t knownDirectoryCount;
 
 // True when the directory is known to exist afterwards: it is in the list, is
@@ -28,3 +30,8 @@ void createParentDirectories(const Utf16Unit* path);
 // its ancestors. Failures are not reported here: they surface when the file
 // is opened.
 void createEntryDirectories(const Utf16Unit* entryPath);
+
+// True when this run created the directory that holds the file at
+// `entryPath`: the directory was empty then, so the only files in it are
+// ones this run wrote. False when it was found, or is not known.
+bool isEntryDirectoryMadeThisRun(const Utf16Unit* entryPath);

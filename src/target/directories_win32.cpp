@@ -7,6 +7,7 @@
 #include "target/spec.h"
 
 Utf16Unit* knownDirectories[kKnownDirectoryCapacity];
+bool knownDirectoryMade[kKnownDirectoryCapacity];
 int32_t knownDirectoryCount = 0;
 
 namespace {
@@ -15,18 +16,21 @@ const wchar_t* wide(const Utf16Unit* text) { return reinterpret_cast<const wchar
 
 // A copy that cannot be allocated is simply not recorded: the directory then
 // costs one more system call when it is asked for again.
-void recordDirectory(const Utf16Unit* path) {
+void recordDirectory(const Utf16Unit* path, bool made) {
   if (knownDirectoryCount >= kKnownDirectoryCapacity) return;
   Utf16Unit* const copy = reinterpret_cast<Utf16Unit*>(_wcsdup(wide(path)));
   if (copy == nullptr) return;
+  knownDirectoryMade[knownDirectoryCount] = made;
   knownDirectories[knownDirectoryCount++] = copy;
 }
 
-bool isKnownDirectory(const Utf16Unit* path) {
-  for (int32_t i = 0; i < knownDirectoryCount; ++i) {
-    if (std::wcscmp(wide(knownDirectories[i]), wide(path)) == 0) return true;
+// Index of `path` in the list, or -1. Entries come grouped by folder, so the
+// search starts with the directory recorded last.
+int32_t knownDirectoryIndex(const Utf16Unit* path) {
+  for (int32_t i = knownDirectoryCount - 1; i >= 0; --i) {
+    if (std::wcscmp(wide(knownDirectories[i]), wide(path)) == 0) return i;
   }
-  return false;
+  return -1;
 }
 
 // Ends `path` at its last backslash after the first character, leaving the
@@ -49,16 +53,14 @@ bool ensureDirectory(const Utf16Unit* path) {
   if (knownDirectoryCount == 0) {
     static PathBuffer home;
     if (!expandSpec(home, u"{HOME}", kPathCapacity)) fatalSpecError(u"{HOME}");
-    recordDirectory(home);
+    recordDirectory(home, /*made=*/false);
   }
-  if (isKnownDirectory(path)) return true;
+  if (knownDirectoryIndex(path) >= 0) return true;
   if (path[0] != 0 && path[1] == u':' && path[2] == 0) return true;
 
-  if (!CreateDirectoryW(/*lpPathName=*/wide(path), /*lpSecurityAttributes=*/nullptr)) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS) return false;
-  }
-  recordDirectory(path);
+  const bool made = CreateDirectoryW(/*lpPathName=*/wide(path), /*lpSecurityAttributes=*/nullptr);
+  if (!made && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  recordDirectory(path, made);
   return true;
 }
 
@@ -95,4 +97,12 @@ void createParentDirectories(const Utf16Unit* path) {
 void createEntryDirectories(const Utf16Unit* entryPath) {
   // The entry's directory is the parent of its file: the same walk.
   createParentDirectories(entryPath);
+}
+
+bool isEntryDirectoryMadeThisRun(const Utf16Unit* entryPath) {
+  PathBuffer directory;
+  copyText(directory, kPathCapacity, entryPath);
+  if (!cutToParent(directory)) return false;
+  const int32_t index = knownDirectoryIndex(directory);
+  return index >= 0 && knownDirectoryMade[index];
 }

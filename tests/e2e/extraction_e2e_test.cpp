@@ -182,6 +182,18 @@ TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {
   expectNoPartialFiles(run);
 }
 
+TEST(Extraction, ANameWin32RewritesLandsWhereWin32PutsIt) {
+  // "readme." is the file "readme" to every Win32 program; the launcher, which
+  // then fails to start it as a program, must not leave a file named
+  // otherwise.
+  LauncherRun run;
+  const ProcessResult result = run.start("extraction_dot_launcher");
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(filesBelow(run.target()), std::vector<std::wstring>{L"readme"});
+  EXPECT_EQ(readWholeFile(run.target() + L"\\readme"),
+            readWholeFile(windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/readme.txt")));
+}
+
 TEST(Extraction, EntryPathBeyondPathCapacityAbortsBeforeWriting) {
   // Its spec is a 4088-unit absolute path: with "\app.exe" the first entry's
   // path needs 4097 units with its terminator, one more than fits.

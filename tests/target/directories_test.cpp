@@ -92,11 +92,16 @@ TEST_F(Directories, ThreeMissingLevelsAreMadeTopDownAndRecorded) {
   // A second file there finds its directory in the list.
   createEntryDirectories(units(c + L"\\other.bin"));
   EXPECT_EQ(knownDirectoryCount, 4);
+  EXPECT_TRUE(isEntryDirectoryMadeThisRun(units(c + L"\\other.bin")));
+  EXPECT_TRUE(isEntryDirectoryMadeThisRun(units(a + L"\\file.bin")));
+  EXPECT_FALSE(isEntryDirectoryMadeThisRun(units(scratch + L"\\file.bin")));  // not known
 }
 
 TEST_F(Directories, AnExistingDirectoryIsRecordedThroughAlreadyExists) {
   EXPECT_TRUE(ensureDirectory(units(scratch)));
   EXPECT_EQ(knownList(), (std::vector<std::wstring>{homeDirectory(), scratch}));
+  // Found, not made: files in it may be there from before.
+  EXPECT_FALSE(isEntryDirectoryMadeThisRun(units(scratch + L"\\file.bin")));
 }
 
 TEST_F(Directories, RecordedDirectoriesCostNoSystemCall) {
