@@ -8,6 +8,12 @@
 
 #include "base/utf16_text.h"
 
+// A file is written under its entry's name with this suffix, in the same
+// folder, and then moved over its real name. tavmor-pack refuses entry names
+// with a component that ends in it, which would meet another entry's
+// temporary file.
+constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
+
 // Path of the first entry, the child program; empty until an entry is read.
 extern PathBuffer childProgramPath;
 

@@ -35,11 +35,9 @@ void skipContents(uint64_t remaining) {
   }
 }
 
-// A file is written under this suffix beside its real name and then moved
-// over it in one step, so no process ever sees it half written under the
-// real name. One temporary name per entry: the one a killed launcher left
-// behind is truncated and reused by the next pass that writes the entry.
-constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
+// No process ever sees a file half written under its real name. One
+// temporary name per entry: the one a killed launcher left behind is
+// truncated and reused by the next pass that writes the entry.
 constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Utf16Unit);
 Utf16Unit partialPath[kPartialPathCapacity];
 

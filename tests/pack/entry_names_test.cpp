@@ -35,6 +35,10 @@ TEST(EntryNameProblem, RefusesNamesWindowsWouldChangeOrRefuse) {
   for (const char16_t* name : refused) {
     EXPECT_NE(entryNameProblem(name), "") << std::u16string(name).size();
   }
+  // The launcher's temporary names, in any case, also as a folder.
+  EXPECT_NE(entryNameProblem(u"x.tavmor-partial"), "");
+  EXPECT_NE(entryNameProblem(u"d.TAVMOR-Partial\\x"), "");
+  EXPECT_EQ(entryNameProblem(u"x.tavmor-partial.txt"), "");
 }
 
 TEST(EntryNameSet, FindsNamesThatWindowsPutInOnePlace) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/utf16_text.h"
+#include "payload/extract.h"
 #include "payload/format.h"
 #include "unicode.h"
 
@@ -83,6 +84,12 @@ std::string entryNameProblem(const std::u16string& name) {
     if (isReservedDeviceName(component)) {
       return "the name has the component \"" + toUtf8(component) +
              "\", a reserved device name on Windows";
+    }
+    const std::u16string suffix = kPartialSuffix;
+    if (component.size() >= suffix.size() &&
+        upperCase(component.substr(component.size() - suffix.size())) == upperCase(suffix)) {
+      return "the name has a component ending in \".tavmor-partial\", which the launcher uses "
+             "for files it is writing";
     }
     if (end == std::u16string::npos) return {};
     start = end + 1;
