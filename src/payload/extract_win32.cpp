@@ -91,10 +91,10 @@ HANDLE openPartialFile(int* pausesLeft) {
   }
 }
 
-// Renaming the still-open temporary file by its handle puts it in place in
-// one request, where closing it and moving it by name looks both names up
-// again: the difference is paid for every file written. The request takes
-// the kernel's spelling of the new name, which the system does not rewrite.
+// Renaming the still-open temporary file by its handle puts it in place
+// without looking its temporary name up again, as a move by name after
+// closing it would: a saving on every file written. The request takes the
+// kernel's spelling of the new name, which the system does not rewrite.
 alignas(FILE_RENAME_INFO) unsigned char renameRequest[offsetof(FILE_RENAME_INFO, FileName) +
                                                       kNativePathCapacity * sizeof(Utf16Unit)];
 PathBuffer qualifiedEntryPath;
