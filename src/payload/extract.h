@@ -8,9 +8,10 @@
 
 #include "base/utf16_text.h"
 
-// A file is written under its entry's name with this suffix, in the same
-// folder, and then moved over its real name. tavmor-pack refuses entry names
-// with a component that ends in it, which would meet another entry's
+// A file is written in the target directory's staging folder, named by this
+// suffix, or else under its entry's name with this suffix, and then moved
+// over its real name. tavmor-pack refuses entry names with a component that
+// ends in it, which would meet the staging folder or another entry's
 // temporary file.
 constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
 

@@ -35,11 +35,29 @@ void skipContents(uint64_t remaining) {
   }
 }
 
-// No process ever sees a file half written under its real name. One
-// temporary name per entry: the one a killed launcher left behind is
-// truncated and reused by the next pass that writes the entry.
-constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Utf16Unit);
-Utf16Unit partialPath[kPartialPathCapacity];
+// No process ever sees a file half written under its real name. Files are
+// written in a staging folder of the target directory, under one fixed name,
+// and renamed into place: the staging folder holds at most that one file, so
+// creating it costs an almost empty folder's lookup, where a temporary name
+// beside the entry would cost another lookup in the entry's folder. The
+// staging file a killed launcher left behind is truncated and reused by the
+// next pass that writes a file, and every pass removes the folder at its end.
+// Where the staging folder cannot be used (it cannot be made, or a launcher
+// that reached the directory under another spelling is writing there), or
+// the rename would cross volumes (the entry's folder is a junction to another
+// drive), the entry is written as <name>.tavmor-partial beside its real name.
+constexpr Utf16Unit kStagingFileName[] = u"\\file";
+constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Utf16Unit) +
+                                        sizeof kStagingFileName / sizeof(Utf16Unit);
+Utf16Unit stagingFolderPath[kPartialPathCapacity];
+Utf16Unit stagingFilePath[kPartialPathCapacity];
+Utf16Unit besidePartialPath[kPartialPathCapacity];
+// Whether the staging folder was made or found in this pass; cleared once
+// it fails to take a file, so the rest of the pass writes beside entries.
+enum class Staging { kUntried, kReady, kUnusable };
+Staging staging = Staging::kUntried;
+// The temporary file being written: stagingFilePath or besidePartialPath.
+const Utf16Unit* partialPath = nullptr;
 
 // Scanners and indexers open a file the moment it appears or changes and
 // hold it for a moment. A sharing conflict is retried for up to about one
@@ -68,17 +86,46 @@ bool clearBlockingAttributes(const Utf16Unit* path) {
   return SetFileAttributesW(wide(path), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
 }
 
-// Opens partialPath afresh, shared with nobody: no other process can read
-// the half-written file or write into it. Delete access lets the open handle
+// Creates `path` afresh, shared with nobody: no other process can read the
+// half-written file or write into it. Delete access lets the open handle
 // rename the file into place.
+HANDLE createPartialFile(const Utf16Unit* path) {
+  return CreateFileW(
+      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/GENERIC_WRITE | DELETE,
+      /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+      /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
+      /*hTemplateFile=*/nullptr);
+}
+
+// Points partialPath at <entryPath>.tavmor-partial.
+void useBesidePartialFile() {
+  copyText(besidePartialPath, kPartialPathCapacity, entryPath);
+  appendText(besidePartialPath, kPartialPathCapacity, kPartialSuffix);
+  partialPath = besidePartialPath;
+}
+
+// Opens the temporary file for the current entry and sets partialPath: the
+// staging file where it can be had, else the file beside the entry, which
+// a scanner may hold for a moment and which may carry a stale attribute.
 HANDLE openPartialFile(int* pausesLeft) {
+  if (staging == Staging::kUntried) {
+    const bool ready =
+        CreateDirectoryW(wide(stagingFolderPath), /*lpSecurityAttributes=*/nullptr) ||
+        GetLastError() == ERROR_ALREADY_EXISTS;
+    staging = ready ? Staging::kReady : Staging::kUnusable;
+  }
+  if (staging == Staging::kReady) {
+    const HANDLE file = createPartialFile(stagingFilePath);
+    if (file != INVALID_HANDLE_VALUE) {
+      partialPath = stagingFilePath;
+      return file;
+    }
+    staging = Staging::kUnusable;
+  }
+  useBesidePartialFile();
   bool attributesCleared = false;
   for (;;) {
-    const HANDLE file = CreateFileW(
-        /*lpFileName=*/wide(partialPath), /*dwDesiredAccess=*/GENERIC_WRITE | DELETE,
-        /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
-        /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
-        /*hTemplateFile=*/nullptr);
+    const HANDLE file = createPartialFile(partialPath);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
@@ -89,6 +136,27 @@ HANDLE openPartialFile(int* pausesLeft) {
       fatalOpenForWritingError(entryPath);
     }
   }
+}
+
+// Removes the staging folder, and a staging file a killed or failed pass
+// left in it. Nothing to remove is the common case, and failures leave only
+// what the next pass reuses.
+void removeStagingFolder() {
+  if (RemoveDirectoryW(wide(stagingFolderPath))) return;
+  if (GetLastError() != ERROR_DIR_NOT_EMPTY) return;
+  DeleteFileW(wide(stagingFilePath));
+  RemoveDirectoryW(wide(stagingFolderPath));
+}
+
+// Ends the run after the current entry's temporary file, still open as
+// `file` unless that is INVALID_HANDLE_VALUE, is removed.
+[[noreturn]] void discardPartialFileAndFail(HANDLE file, const char* message, DWORD error) {
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  DeleteFileW(wide(partialPath));
+  removeStagingFolder();
+  if (message == nullptr) fatalOpenForWritingError(entryPath);
+  printOsError(message, error);
+  std::exit(2);
 }
 
 // Renaming the still-open temporary file by its handle puts it in place
@@ -128,6 +196,20 @@ bool prepareRenameByHandle(DWORD* requestSize) {
   return true;
 }
 
+// The entry's folder lies on another volume than the staging folder: the
+// closed staging file is copied beside the entry, from where a rename puts
+// it in place in one step.
+void moveBesideEntry() {
+  const Utf16Unit* const staged = partialPath;
+  useBesidePartialFile();
+  if (!MoveFileExW(/*lpExistingFileName=*/wide(staged), /*lpNewFileName=*/wide(partialPath),
+                   /*dwFlags=*/MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    DeleteFileW(wide(partialPath));
+    partialPath = staged;
+    discardPartialFileAndFail(INVALID_HANDLE_VALUE, nullptr, 0);
+  }
+}
+
 // Puts the written temporary file, still open as `file`, in place of
 // entryPath and closes it. A file that cannot be replaced (a running program
 // loaded from it, a reader that holds it without delete sharing past the
@@ -148,6 +230,12 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
         return;
       }
       error = GetLastError();
+      if (error == ERROR_NOT_SAME_DEVICE) {
+        CloseHandle(file);
+        byHandle = false;
+        moveBesideEntry();
+        continue;
+      }
       if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
         renameByHandleRefused = true;
         byHandle = false;
@@ -160,6 +248,10 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
         return;
       }
       error = GetLastError();
+      if (error == ERROR_NOT_SAME_DEVICE && partialPath == stagingFilePath) {
+        moveBesideEntry();
+        continue;
+      }
     }
     if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
       attributesCleared = true;
@@ -169,17 +261,13 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
     // code, depending on how it was opened.
     const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
     if (!heldOpen || !pauseBeforeRetry(pausesLeft)) {
-      if (byHandle) CloseHandle(file);
-      DeleteFileW(wide(partialPath));
-      fatalOpenForWritingError(entryPath);
+      discardPartialFileAndFail(byHandle ? file : INVALID_HANDLE_VALUE, nullptr, 0);
     }
   }
 }
 
 void writeEntryFile(uint64_t remaining) {
   createEntryDirectories(entryPath);
-  copyText(partialPath, kPartialPathCapacity, entryPath);
-  appendText(partialPath, kPartialPathCapacity, kPartialSuffix);
   int pausesLeft = kRetryPauses;
   const HANDLE file = openPartialFile(&pausesLeft);
   while (remaining > 0) {
@@ -190,8 +278,8 @@ void writeEntryFile(uint64_t remaining) {
     // Nobody else can open the file, so no sharing or lock conflict can
     // arise here: a failure is final.
     if (!WriteFile(file, chunkBuffer, piece, &written, /*lpOverlapped=*/nullptr)) {
-      printOsError("Error, couldn't unpack file to target path.", GetLastError());
-      std::exit(2);
+      discardPartialFileAndFail(file, "Error, couldn't unpack file to target path.",
+                                GetLastError());
     }
     remaining -= piece;
   }
@@ -204,9 +292,15 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
   // From the first check to the last file in place, no other launcher works
   // on this directory; the lock is released before the child starts.
   lockTargetDirectory(targetDirectory);
+  copyText(stagingFolderPath, kPartialPathCapacity, targetDirectory);
+  appendUnit(stagingFolderPath, kPartialPathCapacity, u'\\');
+  appendText(stagingFolderPath, kPartialPathCapacity, kPartialSuffix);
+  copyText(stagingFilePath, kPartialPathCapacity, stagingFolderPath);
+  appendText(stagingFilePath, kPartialPathCapacity, kStagingFileName);
   for (;;) {
     readEntryHeader(entry);
     if (entry.nameLength == 0) {  // the end-of-list entry
+      removeStagingFolder();
       unlockTargetDirectory();
       return;
     }

@@ -173,9 +173,25 @@ TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {
   // The file cut short never shows under its own name; the next run reuses
   // its temporary file.
   EXPECT_FALSE(pathExists(run.file("zz-last-incompressible.bin")));
-  const std::string partial = readWholeFile(run.file("zz-last-incompressible.bin.tavmor-partial"));
+  const std::string partial = readWholeFile(run.file(".tavmor-partial\\file"));
   EXPECT_GT(partial.size(), 0u);
   EXPECT_LT(partial.size(), readWholeFile(sourceFile("zz-last-incompressible.bin")).size());
+
+  ASSERT_EQ(run.start().exitCode, 0u);
+  expectAllFilesIntact(run);
+  expectNoPartialFiles(run);
+}
+
+TEST(Extraction, FilesInAFolderOnAnotherVolumeArriveWhole) {
+  // The test's set-up links cache\app\edges of this working directory to
+  // another file system: no file can be renamed into it from elsewhere.
+  LauncherRun run;
+  run.workDir = windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/other_volume");
+  const std::wstring outside = run.file("outside.tmp");
+  writeWholeFile(outside, "x");
+  EXPECT_FALSE(MoveFileExW(outside.c_str(), run.file("edges\\inside.tmp").c_str(), 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+  DeleteFileW(outside.c_str());
 
   ASSERT_EQ(run.start().exitCode, 0u);
   expectAllFilesIntact(run);

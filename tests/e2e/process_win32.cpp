@@ -164,9 +164,11 @@ std::vector<std::wstring> filesBelow(const std::wstring& directory) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((directory + L"\\" + relative + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) continue;
+    bool empty = true;
     do {
       const std::wstring name = found.cFileName;
       if (name == L"." || name == L"..") continue;
+      empty = false;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         pending.push_back(relative + name + L"\\");
       } else {
@@ -174,6 +176,7 @@ std::vector<std::wstring> filesBelow(const std::wstring& directory) {
       }
     } while (FindNextFileW(search, &found));
     FindClose(search);
+    if (empty && !relative.empty()) files.push_back(relative);  // a folder left behind
   }
   std::sort(files.begin(), files.end());
   return files;

@@ -42,7 +42,8 @@ ProcessResult runProgram(const std::wstring& program, const ProcessOptions& opti
 PROCESS_INFORMATION startProgram(const std::wstring& program, const ProcessOptions& options = {});
 DWORD finishProgram(const PROCESS_INFORMATION& started);
 
-// Every file below `directory`, as sorted paths relative to it.
+// Every file below `directory`, and every empty folder in it (with a
+// trailing backslash), as sorted paths relative to it.
 std::vector<std::wstring> filesBelow(const std::wstring& directory);
 
 // A Windows path for a path of the build machine (Wine maps / to Z:).

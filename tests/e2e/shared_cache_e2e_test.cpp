@@ -45,7 +45,7 @@ struct SharedDirectory {
   // How much of big.bin is written, under its own or its temporary name.
   uint64_t bigFileWritten() const {
     return std::max(sizeOf(target() + L"\\big.bin"),
-                    sizeOf(target() + L"\\big.bin.tavmor-partial"));
+                    sizeOf(target() + L"\\.tavmor-partial\\file"));
   }
   // Polls until at least `bytes` of big.bin are written; false if `launcher`
   // ended first.
