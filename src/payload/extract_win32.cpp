@@ -35,20 +35,35 @@ void skipContents(uint64_t remaining) {
   }
 }
 
-// No process ever sees a file half written under its real name. Files are
+// No process ever sees a file half written under its real name.
+//
+// A first start, which finds no target directory, unpacks the whole tree
+// into <target>.tavmor-partial beside it, writing every file in place, and
+// gives that folder the target's name in one step at the end: other programs
+// find no target directory or a whole one, and each file costs what a plain
+// write costs. A staged tree a killed start left behind is reused, its files
+// checked like those of any found folder, by the next first start.
+//
+// A start that finds the target directory repairs it file by file: a file is
 // written in a staging folder of the target directory, under one fixed name,
-// and renamed into place: the staging folder holds at most that one file, so
+// and renamed into place. The staging folder holds at most that one file, so
 // creating it costs an almost empty folder's lookup, where a temporary name
 // beside the entry would cost another lookup in the entry's folder. The
 // staging file a killed launcher left behind is truncated and reused by the
-// next pass that writes a file, and every pass removes the folder at its end.
-// Where the staging folder cannot be used (it cannot be made, or a launcher
-// that reached the directory under another spelling is writing there), or
-// the rename would cross volumes (the entry's folder is a junction to another
-// drive), the entry is written as <name>.tavmor-partial beside its real name.
+// next pass that writes a file, and every such pass removes the folder at its
+// end. Where the staging folder cannot be used (it cannot be made, or a
+// launcher that reached the directory under another spelling is writing
+// there), or the rename would cross volumes (the entry's folder is a junction
+// to another drive), the entry is written as <name>.tavmor-partial beside its
+// real name.
 constexpr Utf16Unit kStagingFileName[] = u"\\file";
-constexpr size_t kPartialPathCapacity = kPathCapacity + sizeof kPartialSuffix / sizeof(Utf16Unit) +
-                                        sizeof kStagingFileName / sizeof(Utf16Unit);
+constexpr size_t kPartialPathCapacity = kPathCapacity + 32;
+bool stagingTree = false;
+// The target directory without trailing backslashes, the staged tree beside
+// it, and the current entry's path below that tree.
+PathBuffer targetPath;
+Utf16Unit treeRootPath[kPartialPathCapacity];
+Utf16Unit stagedEntryPath[kPartialPathCapacity];
 Utf16Unit stagingFolderPath[kPartialPathCapacity];
 Utf16Unit stagingFilePath[kPartialPathCapacity];
 Utf16Unit besidePartialPath[kPartialPathCapacity];
@@ -56,7 +71,8 @@ Utf16Unit besidePartialPath[kPartialPathCapacity];
 // it fails to take a file, so the rest of the pass writes beside entries.
 enum class Staging { kUntried, kReady, kUnusable };
 Staging staging = Staging::kUntried;
-// The temporary file being written: stagingFilePath or besidePartialPath.
+// The file being written, which is not yet in place: the staging file, the
+// file beside the entry, or the entry's file in the staged tree.
 const Utf16Unit* partialPath = nullptr;
 
 // Scanners and indexers open a file the moment it appears or changes and
@@ -89,43 +105,20 @@ bool clearBlockingAttributes(const Utf16Unit* path) {
 // Creates `path` afresh, shared with nobody: no other process can read the
 // half-written file or write into it. Delete access lets the open handle
 // rename the file into place.
-HANDLE createPartialFile(const Utf16Unit* path) {
+HANDLE createPartialFile(const Utf16Unit* path, DWORD access) {
   return CreateFileW(
-      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/GENERIC_WRITE | DELETE,
+      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/access,
       /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
       /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
       /*hTemplateFile=*/nullptr);
 }
 
-// Points partialPath at <entryPath>.tavmor-partial.
-void useBesidePartialFile() {
-  copyText(besidePartialPath, kPartialPathCapacity, entryPath);
-  appendText(besidePartialPath, kPartialPathCapacity, kPartialSuffix);
-  partialPath = besidePartialPath;
-}
-
-// Opens the temporary file for the current entry and sets partialPath: the
-// staging file where it can be had, else the file beside the entry, which
-// a scanner may hold for a moment and which may carry a stale attribute.
-HANDLE openPartialFile(int* pausesLeft) {
-  if (staging == Staging::kUntried) {
-    const bool ready =
-        CreateDirectoryW(wide(stagingFolderPath), /*lpSecurityAttributes=*/nullptr) ||
-        GetLastError() == ERROR_ALREADY_EXISTS;
-    staging = ready ? Staging::kReady : Staging::kUnusable;
-  }
-  if (staging == Staging::kReady) {
-    const HANDLE file = createPartialFile(stagingFilePath);
-    if (file != INVALID_HANDLE_VALUE) {
-      partialPath = stagingFilePath;
-      return file;
-    }
-    staging = Staging::kUnusable;
-  }
-  useBesidePartialFile();
+// Creates partialPath, which a scanner may hold for a moment and which may
+// carry a stale attribute, or ends the run naming the entry.
+HANDLE createPartialFileOrFail(DWORD access, int* pausesLeft) {
   bool attributesCleared = false;
   for (;;) {
-    const HANDLE file = createPartialFile(partialPath);
+    const HANDLE file = createPartialFile(partialPath, access);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED && !attributesCleared) {
@@ -138,6 +131,34 @@ HANDLE openPartialFile(int* pausesLeft) {
   }
 }
 
+// Points partialPath at <entryPath>.tavmor-partial.
+void useBesidePartialFile() {
+  copyText(besidePartialPath, kPartialPathCapacity, entryPath);
+  appendText(besidePartialPath, kPartialPathCapacity, kPartialSuffix);
+  partialPath = besidePartialPath;
+}
+
+// Opens the temporary file for the current entry and sets partialPath: the
+// staging file where it can be had, else the file beside the entry.
+HANDLE openPartialFile(int* pausesLeft) {
+  if (staging == Staging::kUntried) {
+    const bool ready =
+        CreateDirectoryW(wide(stagingFolderPath), /*lpSecurityAttributes=*/nullptr) ||
+        GetLastError() == ERROR_ALREADY_EXISTS;
+    staging = ready ? Staging::kReady : Staging::kUnusable;
+  }
+  if (staging == Staging::kReady) {
+    const HANDLE file = createPartialFile(stagingFilePath, GENERIC_WRITE | DELETE);
+    if (file != INVALID_HANDLE_VALUE) {
+      partialPath = stagingFilePath;
+      return file;
+    }
+    staging = Staging::kUnusable;
+  }
+  useBesidePartialFile();
+  return createPartialFileOrFail(GENERIC_WRITE | DELETE, pausesLeft);
+}
+
 // Removes the staging folder, and a staging file a killed or failed pass
 // left in it. Nothing to remove is the common case, and failures leave only
 // what the next pass reuses.
@@ -148,12 +169,19 @@ void removeStagingFolder() {
   RemoveDirectoryW(wide(stagingFolderPath));
 }
 
+void walkStagedTree(bool moveFiles);
+
 // Ends the run after the current entry's temporary file, still open as
-// `file` unless that is INVALID_HANDLE_VALUE, is removed.
+// `file` unless that is INVALID_HANDLE_VALUE, is removed, and with it a
+// staged tree: a failed first start leaves nothing behind.
 [[noreturn]] void discardPartialFileAndFail(HANDLE file, const char* message, DWORD error) {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   DeleteFileW(wide(partialPath));
-  removeStagingFolder();
+  if (stagingTree) {
+    walkStagedTree(/*moveFiles=*/false);
+  } else {
+    removeStagingFolder();
+  }
   if (message == nullptr) fatalOpenForWritingError(entryPath);
   printOsError(message, error);
   std::exit(2);
@@ -196,9 +224,9 @@ bool prepareRenameByHandle(DWORD* requestSize) {
   return true;
 }
 
-// The entry's folder lies on another volume than the staging folder: the
-// closed staging file is copied beside the entry, from where a rename puts
-// it in place in one step.
+// The entry's folder lies on another volume than the temporary file: the
+// closed file is copied beside the entry, from where a rename puts it in
+// place in one step.
 void moveBesideEntry() {
   const Utf16Unit* const staged = partialPath;
   useBesidePartialFile();
@@ -210,15 +238,16 @@ void moveBesideEntry() {
   }
 }
 
-// Puts the written temporary file, still open as `file`, in place of
-// entryPath and closes it. A file that cannot be replaced (a running program
-// loaded from it, a reader that holds it without delete sharing past the
-// retries) ends the run as a file that cannot be opened for writing would,
-// and its temporary file is removed first.
+// Puts the written temporary file in place of entryPath: still open as
+// `file`, which this closes, or closed when `file` is INVALID_HANDLE_VALUE.
+// A file that cannot be replaced (a running program loaded from it, a reader
+// that holds it without delete sharing past the retries) ends the run as a
+// file that cannot be opened for writing would, and its temporary file is
+// removed first.
 void moveIntoPlace(HANDLE file, int* pausesLeft) {
   DWORD requestSize = 0;
-  bool byHandle = prepareRenameByHandle(&requestSize);
-  if (!byHandle) CloseHandle(file);
+  bool byHandle = file != INVALID_HANDLE_VALUE && prepareRenameByHandle(&requestSize);
+  if (!byHandle && file != INVALID_HANDLE_VALUE) CloseHandle(file);
   bool attributesCleared = false;
   for (;;) {
     DWORD error = 0;
@@ -248,7 +277,7 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
         return;
       }
       error = GetLastError();
-      if (error == ERROR_NOT_SAME_DEVICE && partialPath == stagingFilePath) {
+      if (error == ERROR_NOT_SAME_DEVICE && partialPath != besidePartialPath) {
         moveBesideEntry();
         continue;
       }
@@ -266,10 +295,8 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
   }
 }
 
-void writeEntryFile(uint64_t remaining) {
-  createEntryDirectories(entryPath);
-  int pausesLeft = kRetryPauses;
-  const HANDLE file = openPartialFile(&pausesLeft);
+// Writes the entry's contents into `file`, open for partialPath.
+void writeContents(HANDLE file, uint64_t remaining) {
   while (remaining > 0) {
     const DWORD piece = remaining < kContentChunkSize ? static_cast<DWORD>(remaining)
                                                       : static_cast<DWORD>(kContentChunkSize);
@@ -283,7 +310,131 @@ void writeEntryFile(uint64_t remaining) {
     }
     remaining -= piece;
   }
+}
+
+// Over a found target directory: written aside, then renamed into place.
+void writeEntryFile(uint64_t remaining) {
+  createEntryDirectories(entryPath);
+  int pausesLeft = kRetryPauses;
+  const HANDLE file = openPartialFile(&pausesLeft);
+  writeContents(file, remaining);
   moveIntoPlace(file, &pausesLeft);
+}
+
+// In the staged tree, which only this pass uses: written in place.
+void writeStagedFile(uint64_t remaining) {
+  createEntryDirectories(stagedEntryPath);
+  partialPath = stagedEntryPath;
+  int pausesLeft = kRetryPauses;
+  const HANDLE file = createPartialFileOrFail(GENERIC_WRITE, &pausesLeft);
+  writeContents(file, remaining);
+  CloseHandle(file);
+}
+
+// Visits the staged tree depth first: moves every file to its place below
+// the target directory (`moveFiles`) or deletes it, and removes each folder
+// once it is empty. Links to folders are never entered. The walk ends at a
+// folder it cannot remove.
+Utf16Unit walkStagedPath[kPartialPathCapacity];
+Utf16Unit walkTargetPath[kPartialPathCapacity];
+
+void truncateAtLastBackslash(Utf16Unit* path) {
+  size_t length = unitLength(path);
+  while (length > 0 && path[length - 1] != u'\\') --length;
+  path[length > 0 ? length - 1 : 0] = 0;
+}
+
+bool isDotOrDotDot(const Utf16Unit* name) {
+  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
+}
+
+void walkStagedTree(bool moveFiles) {
+  copyText(walkStagedPath, kPartialPathCapacity, treeRootPath);
+  copyText(walkTargetPath, kPartialPathCapacity, targetPath);
+  const size_t rootLength = unitLength(walkStagedPath);
+  WIN32_FIND_DATAW found;
+  for (;;) {
+    const size_t stagedLength = unitLength(walkStagedPath);
+    const size_t targetLength = unitLength(walkTargetPath);
+    appendText(walkStagedPath, kPartialPathCapacity, u"\\*");
+    const HANDLE search = FindFirstFileExW(
+        /*lpFileName=*/wide(walkStagedPath), /*fInfoLevelId=*/FindExInfoBasic,
+        /*lpFindFileData=*/&found, /*fSearchOp=*/FindExSearchNameMatch,
+        /*lpSearchFilter=*/nullptr, /*dwAdditionalFlags=*/0);
+    walkStagedPath[stagedLength] = 0;
+    bool descended = false;
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const Utf16Unit* const name = reinterpret_cast<const Utf16Unit*>(found.cFileName);
+        if (isDotOrDotDot(name)) continue;
+        appendUnit(walkStagedPath, kPartialPathCapacity, u'\\');
+        appendText(walkStagedPath, kPartialPathCapacity, name);
+        appendUnit(walkTargetPath, kPartialPathCapacity, u'\\');
+        appendText(walkTargetPath, kPartialPathCapacity, name);
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+          descended = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+          if (descended) break;
+        } else if (moveFiles) {
+          copyText(entryPath, kPathCapacity, walkTargetPath);
+          partialPath = walkStagedPath;
+          createEntryDirectories(entryPath);
+          int pausesLeft = kRetryPauses;
+          moveIntoPlace(INVALID_HANDLE_VALUE, &pausesLeft);
+        } else {
+          DeleteFileW(wide(walkStagedPath));
+        }
+        walkStagedPath[stagedLength] = 0;
+        walkTargetPath[targetLength] = 0;
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    if (descended) continue;
+    if (!RemoveDirectoryW(wide(walkStagedPath)) || stagedLength == rootLength) return;
+    truncateAtLastBackslash(walkStagedPath);
+    truncateAtLastBackslash(walkTargetPath);
+  }
+}
+
+// The staged tree takes the target directory's name in one step. A scanner
+// holding one of its files may refuse that for a moment; past the retries,
+// or when the target directory has appeared meanwhile (made by hand, or by a
+// launcher that reached it under another spelling), the files are moved
+// into it one by one.
+void putStagedTreeInPlace() {
+  int pausesLeft = kRetryPauses;
+  for (;;) {
+    if (MoveFileExW(/*lpExistingFileName=*/wide(treeRootPath), /*lpNewFileName=*/wide(targetPath),
+                    /*dwFlags=*/0)) {
+      return;
+    }
+    const DWORD error = GetLastError();
+    const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!heldOpen || !pauseBeforeRetry(&pausesLeft)) break;
+  }
+  walkStagedTree(/*moveFiles=*/true);
+}
+
+// Chooses where this pass writes: the staged tree when the target directory
+// does not exist, else the target directory itself.
+void chooseWhereToWrite(const Utf16Unit* targetDirectory) {
+  copyText(targetPath, kPathCapacity, targetDirectory);
+  size_t length = unitLength(targetPath);
+  while (length > 0 && targetPath[length - 1] == u'\\') targetPath[--length] = 0;
+  copyText(treeRootPath, kPartialPathCapacity, targetPath);
+  appendText(treeRootPath, kPartialPathCapacity, kPartialSuffix);
+
+  copyText(stagingFolderPath, kPartialPathCapacity, targetPath);
+  appendUnit(stagingFolderPath, kPartialPathCapacity, u'\\');
+  appendText(stagingFolderPath, kPartialPathCapacity, kPartialSuffix);
+  copyText(stagingFilePath, kPartialPathCapacity, stagingFolderPath);
+  appendText(stagingFilePath, kPartialPathCapacity, kStagingFileName);
+
+  // Drive roots always exist, so the staged tree always has a parent folder.
+  if (GetFileAttributesW(wide(targetDirectory)) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    stagingTree = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
 }
 
 }  // namespace
@@ -292,15 +443,15 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
   // From the first check to the last file in place, no other launcher works
   // on this directory; the lock is released before the child starts.
   lockTargetDirectory(targetDirectory);
-  copyText(stagingFolderPath, kPartialPathCapacity, targetDirectory);
-  appendUnit(stagingFolderPath, kPartialPathCapacity, u'\\');
-  appendText(stagingFolderPath, kPartialPathCapacity, kPartialSuffix);
-  copyText(stagingFilePath, kPartialPathCapacity, stagingFolderPath);
-  appendText(stagingFilePath, kPartialPathCapacity, kStagingFileName);
+  chooseWhereToWrite(targetDirectory);
   for (;;) {
     readEntryHeader(entry);
     if (entry.nameLength == 0) {  // the end-of-list entry
-      removeStagingFolder();
+      if (stagingTree) {
+        putStagedTreeInPlace();
+      } else {
+        removeStagingFolder();
+      }
       unlockTargetDirectory();
       return;
     }
@@ -311,12 +462,21 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
     appendUnit(entryPath, kPathCapacity, u'\\');
     appendText(entryPath, kPathCapacity, entry.name);
     if (childProgramPath[0] == 0) copyText(childProgramPath, kPathCapacity, entryPath);
+    const Utf16Unit* writtenPath = entryPath;
+    if (stagingTree) {
+      copyText(stagedEntryPath, kPartialPathCapacity, treeRootPath);
+      appendUnit(stagedEntryPath, kPartialPathCapacity, u'\\');
+      appendText(stagedEntryPath, kPartialPathCapacity, entry.name);
+      writtenPath = stagedEntryPath;
+    }
 
     // A folder this run made holds only what this run wrote, so its files
     // need no look: on a first start that saves a failed open per file.
-    const bool mayExist = !isEntryDirectoryMadeThisRun(entryPath);
-    if (mayExist && existingFileChecksum(entryPath) == entry.checksum) {
+    const bool mayExist = !isEntryDirectoryMadeThisRun(writtenPath);
+    if (mayExist && existingFileChecksum(writtenPath) == entry.checksum) {
       skipContents(entry.size);
+    } else if (stagingTree) {
+      writeStagedFile(entry.size);
     } else {
       writeEntryFile(entry.size);
     }

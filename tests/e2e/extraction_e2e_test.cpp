@@ -61,13 +61,14 @@ void expectAllFilesIntact(const LauncherRun& run) {
   }
 }
 
-// Every file below the target directory is one of the application's: no
-// temporary file is left.
+// Every file below the target directory is one of the application's, and
+// no staged tree is left beside it.
 void expectNoPartialFiles(const LauncherRun& run) {
   std::vector<std::wstring> expected;
   for (const char* name : kFiles) expected.push_back(wide(name));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(filesBelow(run.target()), expected);
+  EXPECT_FALSE(pathExists(run.target() + L".tavmor-partial"));
 }
 
 // Marks every unpacked file with an old write time, so a later run that
@@ -166,14 +167,15 @@ TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {
   EXPECT_EQ(cut.standardOutput, "Error, couldn't decode attached data.\r\n");
   EXPECT_EQ(cut.standardError, "");
   EXPECT_EQ(cut.exitCode, 2u);
+  // A first start shows no target directory until every file is whole; the
+  // next start reuses the staged tree it left.
+  EXPECT_FALSE(pathExists(run.target()));
+  const std::wstring staged = run.target() + L".tavmor-partial\\";
   for (const char* name : kFiles) {
     if (std::string(name) == "zz-last-incompressible.bin") continue;
-    EXPECT_EQ(readWholeFile(run.file(name)), readWholeFile(sourceFile(name))) << name;
+    EXPECT_EQ(readWholeFile(staged + wide(name)), readWholeFile(sourceFile(name))) << name;
   }
-  // The file cut short never shows under its own name; the next run reuses
-  // its temporary file.
-  EXPECT_FALSE(pathExists(run.file("zz-last-incompressible.bin")));
-  const std::string partial = readWholeFile(run.file(".tavmor-partial\\file"));
+  const std::string partial = readWholeFile(staged + L"zz-last-incompressible.bin");
   EXPECT_GT(partial.size(), 0u);
   EXPECT_LT(partial.size(), readWholeFile(sourceFile("zz-last-incompressible.bin")).size());
 

@@ -41,11 +41,15 @@ struct SharedDirectory {
                            {L"TAVMOR_PROBE_VERIFY", L"manifest.txt"}};
     return options;
   }
+  // Where a first start unpacks before the tree takes the target's name.
+  std::wstring stagedTree() const { return target() + L".tavmor-partial"; }
   PROCESS_INFORMATION start() const { return startProgram(launcherPath(), options()); }
-  // How much of big.bin is written, under its own or its temporary name.
+  // How much of big.bin is written: in place, in the staging folder of a
+  // found target, or in the staged tree of a first start.
   uint64_t bigFileWritten() const {
-    return std::max(sizeOf(target() + L"\\big.bin"),
-                    sizeOf(target() + L"\\.tavmor-partial\\file"));
+    return std::max({sizeOf(target() + L"\\big.bin"),
+                     sizeOf(target() + L"\\.tavmor-partial\\file"),
+                     sizeOf(stagedTree() + L"\\big.bin")});
   }
   // Polls until at least `bytes` of big.bin are written; false if `launcher`
   // ended first.
@@ -110,13 +114,18 @@ TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
 TEST(SharedCache, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
   // Each round deletes big.bin so there is always a large file to cut short,
   // then kills a launcher after a delay (while it starts, checks or writes
-  // the data files) or at a point of big.bin.
+  // the data files) or at a point of big.bin: four rounds in the staged tree
+  // of a first start, then four repairing a target directory in place.
   SharedDirectory directory;
   bool leftTemporaryFile = false;
-  const int killAfterMilliseconds[] = {0, 150, 400, -1, -1, -1, -1};
-  const double killAtFraction[] = {0, 0, 0, 0.0, 0.3, 0.6, 0.9};
-  for (int round = 0; round < 7; ++round) {
+  const int killAfterMilliseconds[] = {0, 150, -1, -1, 400, -1, -1, -1};
+  const double killAtFraction[] = {0, 0, 0.3, 0.9, 0, 0.0, 0.6, 0.9};
+  for (int round = 0; round < 8; ++round) {
+    if (round == 4) {
+      ASSERT_EQ(finishProgram(directory.start()), 0u);
+    }
     DeleteFileW((directory.target() + L"\\big.bin").c_str());
+    DeleteFileW((directory.stagedTree() + L"\\big.bin").c_str());
     const PROCESS_INFORMATION launcher = directory.start();
     if (killAfterMilliseconds[round] >= 0) {
       Sleep(killAfterMilliseconds[round]);
@@ -126,14 +135,33 @@ TEST(SharedCache, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
     }
     TerminateProcess(launcher.hProcess, 1);
     finishProgram(launcher);
-    for (const std::wstring& name : filesBelow(directory.target())) {
-      leftTemporaryFile |= name.find(L".tavmor-partial") != std::wstring::npos;
-    }
+    leftTemporaryFile |= round < 4 ? pathExists(directory.stagedTree())
+                                   : pathExists(directory.target() + L"\\.tavmor-partial");
   }
   EXPECT_TRUE(leftTemporaryFile);  // some kill did cut a file short
 
   EXPECT_EQ(finishProgram(directory.start()), 0u);
   EXPECT_EQ(filesBelow(directory.target()), applicationFiles());
+  EXPECT_FALSE(pathExists(directory.stagedTree()));
+}
+
+TEST(SharedCache, ATargetThatAppearsDuringAFirstStartIsFilledFileByFile) {
+  // Made by hand, or by a launcher that reached it under another spelling
+  // and so under another lock: the staged tree cannot take its name, and its
+  // files are moved in one by one, over what is there.
+  SharedDirectory directory;
+  const PROCESS_INFORMATION launcher = directory.start();
+  const bool caught = directory.awaitBigFile(launcher, 1);
+  CreateDirectoryW(directory.target().c_str(), nullptr);
+  writeWholeFile(directory.target() + L"\\big.bin", "stale");
+  writeWholeFile(directory.target() + L"\\extra.txt", "kept");
+  EXPECT_EQ(finishProgram(launcher), 0u);
+  EXPECT_TRUE(caught);
+  std::vector<std::wstring> expected = applicationFiles();
+  expected.push_back(L"extra.txt");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(filesBelow(directory.target()), expected);
+  EXPECT_FALSE(pathExists(directory.stagedTree()));
 }
 
 TEST(SharedCache, RepairWhileAnotherInstanceRuns) {
