@@ -409,6 +409,9 @@ void putStagedTreeInPlace() {
       return;
     }
     const DWORD error = GetLastError();
+    // Windows refuses a rename onto an existing folder with access denied,
+    // as it refuses one while a file below is held open: no retries then.
+    if (GetFileAttributesW(wide(targetPath)) != INVALID_FILE_ATTRIBUTES) break;
     const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
     if (!heldOpen || !pauseBeforeRetry(&pausesLeft)) break;
   }

@@ -18,8 +18,11 @@ constexpr size_t kDirectoryLockNameCapacity = 37;
 void directoryLockName(const Utf16Unit* foldedDirectory, Utf16Unit* name);
 
 // Writes the lock's name for `directory` into `name`
-// (kDirectoryLockNameCapacity units): the directory's case folded by the
-// platform's upper-case mapping, then directoryLockName.
+// (kDirectoryLockNameCapacity units): the system's final path of the
+// directory, or of its deepest existing ancestor followed by the missing
+// rest, so that short (8.3) names, mapped drives and links lead to one lock;
+// then its case folded by the platform's upper-case mapping, then
+// directoryLockName.
 void lockNameForDirectory(const Utf16Unit* directory, Utf16Unit* name);
 
 // Waits, without a time limit, until no other launcher holds the lock of
