@@ -8,11 +8,12 @@
 
 #include "base/utf16_text.h"
 
-// A file is written in the target directory's staging folder, named by this
-// suffix, or else under its entry's name with this suffix, and then moved
-// over its real name. tavmor-pack refuses entry names with a component that
-// ends in it, which would meet the staging folder or another entry's
-// temporary file.
+// A first start unpacks into the target directory's name with this suffix
+// and renames that folder into place. A start that finds the target directory
+// writes a file in its staging folder, named by this suffix, or else under
+// its entry's name with this suffix, and then moves it over its real name.
+// tavmor-pack refuses entry names with a component that ends in it, which
+// would meet the staging folder or another entry's temporary file.
 constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
 
 // Path of the first entry, the child program; empty until an entry is read.

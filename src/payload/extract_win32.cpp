@@ -52,7 +52,7 @@ void skipContents(uint64_t remaining) {
 // staging file a killed launcher left behind is truncated and reused by the
 // next pass that writes a file, and every such pass removes the folder at its
 // end. Where the staging folder cannot be used (it cannot be made, or a
-// launcher that reached the directory under another spelling is writing
+// launcher of another session, which does not share the lock, is writing
 // there), or the rename would cross volumes (the entry's folder is a junction
 // to another drive), the entry is written as <name>.tavmor-partial beside its
 // real name.
@@ -113,6 +113,8 @@ HANDLE createPartialFile(const Utf16Unit* path, DWORD access) {
       /*hTemplateFile=*/nullptr);
 }
 
+[[noreturn]] void discardPartialFileAndFail(HANDLE file, const char* message, DWORD error);
+
 // Creates partialPath, which a scanner may hold for a moment and which may
 // carry a stale attribute, or ends the run naming the entry.
 HANDLE createPartialFileOrFail(DWORD access, int* pausesLeft) {
@@ -126,7 +128,7 @@ HANDLE createPartialFileOrFail(DWORD access, int* pausesLeft) {
       if (clearBlockingAttributes(partialPath)) continue;
     }
     if (error != ERROR_SHARING_VIOLATION || !pauseBeforeRetry(pausesLeft)) {
-      fatalOpenForWritingError(entryPath);
+      discardPartialFileAndFail(INVALID_HANDLE_VALUE, nullptr, 0);
     }
   }
 }
@@ -399,8 +401,7 @@ void walkStagedTree(bool moveFiles) {
 // The staged tree takes the target directory's name in one step. A scanner
 // holding one of its files may refuse that for a moment; past the retries,
 // or when the target directory has appeared meanwhile (made by hand, or by a
-// launcher that reached it under another spelling), the files are moved
-// into it one by one.
+// launcher of another session), the files are moved into it one by one.
 void putStagedTreeInPlace() {
   int pausesLeft = kRetryPauses;
   for (;;) {

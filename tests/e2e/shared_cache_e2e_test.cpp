@@ -47,8 +47,7 @@ struct SharedDirectory {
   // How much of big.bin is written: in place, in the staging folder of a
   // found target, or in the staged tree of a first start.
   uint64_t bigFileWritten() const {
-    return std::max({sizeOf(target() + L"\\big.bin"),
-                     sizeOf(target() + L"\\.tavmor-partial\\file"),
+    return std::max({sizeOf(target() + L"\\big.bin"), sizeOf(target() + L"\\.tavmor-partial\\file"),
                      sizeOf(stagedTree() + L"\\big.bin")});
   }
   // Polls until at least `bytes` of big.bin are written; false if `launcher`
