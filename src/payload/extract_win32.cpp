@@ -41,7 +41,7 @@ void skipContents(uint64_t remaining) {
 // into <target>.tavmor-partial beside it, writing every file in place, and
 // gives that folder the target's name in one step at the end: other programs
 // find no target directory or a whole one, and each file costs what a plain
-// write costs. A staged tree a killed start left behind is reused, its files
+// write costs. A staged tree a killed or failed start left behind is reused, its files
 // checked like those of any found folder, by the next first start.
 //
 // A start that finds the target directory repairs it file by file: a file is
@@ -74,6 +74,18 @@ Staging staging = Staging::kUntried;
 // The file being written, which is not yet in place: the staging file, the
 // file beside the entry, or the entry's file in the staged tree.
 const Utf16Unit* partialPath = nullptr;
+// A first start holds the staged tree open for deletion, shared with no
+// other deleter, from before its first file until the tree is in place or
+// removed. A launcher that does not share the lock (another session's)
+// cannot hold it too and waits, and no one can rename the tree away while a
+// file in it is being written.
+HANDLE treeHold = INVALID_HANDLE_VALUE;
+
+void releaseStagedTree() {
+  if (treeHold == INVALID_HANDLE_VALUE) return;
+  CloseHandle(treeHold);
+  treeHold = INVALID_HANDLE_VALUE;
+}
 
 // Scanners and indexers open a file the moment it appears or changes and
 // hold it for a moment. A sharing conflict is retried for up to about one
@@ -171,19 +183,13 @@ void removeStagingFolder() {
   RemoveDirectoryW(wide(stagingFolderPath));
 }
 
-void walkStagedTree(bool moveFiles);
-
 // Ends the run after the current entry's temporary file, still open as
-// `file` unless that is INVALID_HANDLE_VALUE, is removed, and with it a
-// staged tree: a failed first start leaves nothing behind.
+// `file` unless that is INVALID_HANDLE_VALUE, is removed. The rest of a
+// staged tree stays for the next first start, which checks and reuses it.
 [[noreturn]] void discardPartialFileAndFail(HANDLE file, const char* message, DWORD error) {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   DeleteFileW(wide(partialPath));
-  if (stagingTree) {
-    walkStagedTree(/*moveFiles=*/false);
-  } else {
-    removeStagingFolder();
-  }
+  if (!stagingTree) removeStagingFolder();
   if (message == nullptr) fatalOpenForWritingError(entryPath);
   printOsError(message, error);
   std::exit(2);
@@ -200,25 +206,25 @@ PathBuffer qualifiedEntryPath;
 // every later file is moved by name without asking again.
 bool renameByHandleRefused = false;
 
-// Fills renameRequest to rename onto entryPath and gives its size, or returns
-// false where only the move by name is exact: the system would rewrite
-// entryPath's Win32 spelling (a reserved device name, a trailing dot), or it
-// has no native form.
-bool prepareRenameByHandle(DWORD* requestSize) {
+// Fills renameRequest to rename onto `newPath`, replacing a file there when
+// `replace`, and gives its size, or returns false where only the move by
+// name is exact: the system would rewrite newPath's Win32 spelling (a
+// reserved device name, a trailing dot), or it has no native form.
+bool prepareRenameByHandle(const Utf16Unit* newPath, bool replace, DWORD* requestSize) {
   if (renameByHandleRefused) return false;
-  if (!isVerbatimPath(entryPath)) {
+  if (!isVerbatimPath(newPath)) {
     const DWORD length = GetFullPathNameW(
-        /*lpFileName=*/wide(entryPath), /*nBufferLength=*/kPathCapacity,
+        /*lpFileName=*/wide(newPath), /*nBufferLength=*/kPathCapacity,
         /*lpBuffer=*/reinterpret_cast<wchar_t*>(qualifiedEntryPath), /*lpFilePart=*/nullptr);
     if (length == 0 || length >= kPathCapacity ||
-        std::wcscmp(wide(qualifiedEntryPath), wide(entryPath)) != 0) {
+        std::wcscmp(wide(qualifiedEntryPath), wide(newPath)) != 0) {
       return false;
     }
   }
   auto* const request = reinterpret_cast<FILE_RENAME_INFO*>(renameRequest);
   Utf16Unit* const name = reinterpret_cast<Utf16Unit*>(request->FileName);
-  if (!nativePathFromWin32(entryPath, name, kNativePathCapacity)) return false;
-  request->ReplaceIfExists = TRUE;
+  if (!nativePathFromWin32(newPath, name, kNativePathCapacity)) return false;
+  request->ReplaceIfExists = replace ? TRUE : FALSE;
   request->RootDirectory = nullptr;
   request->FileNameLength = static_cast<DWORD>(unitLength(name) * sizeof(Utf16Unit));
   *requestSize = static_cast<DWORD>(offsetof(FILE_RENAME_INFO, FileName) + request->FileNameLength +
@@ -248,7 +254,8 @@ void moveBesideEntry() {
 // removed first.
 void moveIntoPlace(HANDLE file, int* pausesLeft) {
   DWORD requestSize = 0;
-  bool byHandle = file != INVALID_HANDLE_VALUE && prepareRenameByHandle(&requestSize);
+  bool byHandle = file != INVALID_HANDLE_VALUE &&
+                  prepareRenameByHandle(entryPath, /*replace=*/true, &requestSize);
   if (!byHandle && file != INVALID_HANDLE_VALUE) CloseHandle(file);
   bool attributesCleared = false;
   for (;;) {
@@ -333,10 +340,9 @@ void writeStagedFile(uint64_t remaining) {
   CloseHandle(file);
 }
 
-// Visits the staged tree depth first: moves every file to its place below
-// the target directory (`moveFiles`) or deletes it, and removes each folder
-// once it is empty. Links to folders are never entered. The walk ends at a
-// folder it cannot remove.
+// Moves every file of the staged tree to its place below the target
+// directory, depth first, and removes each folder once it is empty. Links to
+// folders are never entered. The walk ends at a folder it cannot remove.
 Utf16Unit walkStagedPath[kPartialPathCapacity];
 Utf16Unit walkTargetPath[kPartialPathCapacity];
 
@@ -350,7 +356,7 @@ bool isDotOrDotDot(const Utf16Unit* name) {
   return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
 }
 
-void walkStagedTree(bool moveFiles) {
+void moveStagedTreeInto() {
   copyText(walkStagedPath, kPartialPathCapacity, treeRootPath);
   copyText(walkTargetPath, kPartialPathCapacity, targetPath);
   const size_t rootLength = unitLength(walkStagedPath);
@@ -377,14 +383,12 @@ void walkStagedTree(bool moveFiles) {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
           descended = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
           if (descended) break;
-        } else if (moveFiles) {
+        } else {
           copyText(entryPath, kPathCapacity, walkTargetPath);
           partialPath = walkStagedPath;
           createEntryDirectories(entryPath);
           int pausesLeft = kRetryPauses;
           moveIntoPlace(INVALID_HANDLE_VALUE, &pausesLeft);
-        } else {
-          DeleteFileW(wide(walkStagedPath));
         }
         walkStagedPath[stagedLength] = 0;
         walkTargetPath[targetLength] = 0;
@@ -398,26 +402,49 @@ void walkStagedTree(bool moveFiles) {
   }
 }
 
-// The staged tree takes the target directory's name in one step. A scanner
-// holding one of its files may refuse that for a moment; past the retries,
-// or when the target directory has appeared meanwhile (made by hand, or by a
-// launcher of another session), the files are moved into it one by one.
+bool targetDirectoryExists() {
+  return GetFileAttributesW(wide(targetPath)) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The staged tree takes the target directory's name in one step, renamed
+// through the handle that holds it. A scanner holding one of its files may
+// refuse that for a moment; past the retries, or when the target directory
+// has appeared meanwhile (made by hand, or by a launcher of another
+// session), the files are moved into it one by one.
 void putStagedTreeInPlace() {
   int pausesLeft = kRetryPauses;
+  DWORD requestSize = 0;
+  const bool byHandle = treeHold != INVALID_HANDLE_VALUE &&
+                        prepareRenameByHandle(targetPath, /*replace=*/false, &requestSize);
   for (;;) {
-    if (MoveFileExW(/*lpExistingFileName=*/wide(treeRootPath), /*lpNewFileName=*/wide(targetPath),
-                    /*dwFlags=*/0)) {
+    const bool renamed = byHandle
+                             ? SetFileInformationByHandle(/*hFile=*/treeHold,
+                                                          /*FileInformationClass=*/FileRenameInfo,
+                                                          /*lpFileInformation=*/renameRequest,
+                                                          /*dwBufferSize=*/requestSize) != 0
+                             : MoveFileExW(/*lpExistingFileName=*/wide(treeRootPath),
+                                           /*lpNewFileName=*/wide(targetPath), /*dwFlags=*/0) != 0;
+    if (renamed) {
+      releaseStagedTree();
       return;
     }
     const DWORD error = GetLastError();
     // Windows refuses a rename onto an existing folder with access denied,
     // as it refuses one while a file below is held open: no retries then.
-    if (GetFileAttributesW(wide(targetPath)) != INVALID_FILE_ATTRIBUTES) break;
+    if (targetDirectoryExists()) break;
     const bool heldOpen = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
     if (!heldOpen || !pauseBeforeRetry(&pausesLeft)) break;
   }
-  walkStagedTree(/*moveFiles=*/true);
+  // The hold keeps listings out as well.
+  releaseStagedTree();
+  moveStagedTreeInto();
 }
+
+// How long a first start waits for another session's launcher that holds
+// the staged tree, in pauses of kRetryPauseMilliseconds: one minute. Past
+// it the target directory is written file by file, which is safe beside
+// the other launcher, only slower.
+constexpr int kTreeWaitPauses = 3000;
 
 // Chooses where this pass writes: the staged tree when the target directory
 // does not exist, else the target directory itself.
@@ -435,9 +462,31 @@ void chooseWhereToWrite(const Utf16Unit* targetDirectory) {
   appendText(stagingFilePath, kPartialPathCapacity, kStagingFileName);
 
   // Drive roots always exist, so the staged tree always has a parent folder.
-  if (GetFileAttributesW(wide(targetDirectory)) == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    stagingTree = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  if (GetFileAttributesW(wide(targetDirectory)) != INVALID_FILE_ATTRIBUTES) return;
+  const DWORD missing = GetLastError();
+  if (missing != ERROR_FILE_NOT_FOUND && missing != ERROR_PATH_NOT_FOUND) return;
+  createParentDirectories(treeRootPath);
+  ensureDirectory(treeRootPath);
+  int waitsLeft = kTreeWaitPauses;
+  for (;;) {
+    treeHold = CreateFileW(
+        /*lpFileName=*/wide(treeRootPath), /*dwDesiredAccess=*/DELETE,
+        /*dwShareMode=*/FILE_SHARE_READ | FILE_SHARE_WRITE, /*lpSecurityAttributes=*/nullptr,
+        /*dwCreationDisposition=*/OPEN_EXISTING,
+        /*dwFlagsAndAttributes=*/FILE_FLAG_BACKUP_SEMANTICS,
+        /*hTemplateFile=*/nullptr);
+    if (treeHold != INVALID_HANDLE_VALUE) {
+      stagingTree = true;
+      return;
+    }
+    // Held by another launcher: wait until it is done (the target directory
+    // then exists) or has ended (its tree is reused). Anything else, such
+    // as a tree that cannot be made, leaves the target to the file-by-file
+    // writes, whose failures are reported.
+    if (GetLastError() != ERROR_SHARING_VIOLATION || targetDirectoryExists() ||
+        !pauseBeforeRetry(&waitsLeft)) {
+      return;
+    }
   }
 }
 

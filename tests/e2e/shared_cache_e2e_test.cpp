@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "process_win32.h"
+#include "target/directory_lock.h"
 
 namespace {
 
@@ -70,6 +71,25 @@ TEST(SharedCache, EightSimultaneousStartsAllFindEveryFileWhole) {
     }
     EXPECT_EQ(filesBelow(directory.target()), applicationFiles());
   }
+}
+
+TEST(SharedCache, FirstStartsWithoutTheLockTakeTurnsAtTheStagedTree) {
+  // An event squats the lock's name, so every launcher runs without the
+  // lock, as launchers of different sessions do: only the hold on the staged
+  // tree keeps their first starts apart.
+  SharedDirectory directory;
+  const std::wstring target = directory.target();
+  Utf16Unit name[kDirectoryLockNameCapacity];
+  lockNameForDirectory(reinterpret_cast<const Utf16Unit*>(target.c_str()), name);
+  const HANDLE squatter =
+      CreateEventW(nullptr, TRUE, FALSE, reinterpret_cast<const wchar_t*>(name));
+  ASSERT_NE(squatter, nullptr);
+  std::vector<PROCESS_INFORMATION> launchers;
+  for (int i = 0; i < 4; ++i) launchers.push_back(directory.start());
+  for (const PROCESS_INFORMATION& launcher : launchers) EXPECT_EQ(finishProgram(launcher), 0u);
+  CloseHandle(squatter);
+  EXPECT_EQ(filesBelow(target), applicationFiles());
+  EXPECT_FALSE(pathExists(directory.stagedTree()));
 }
 
 TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
