@@ -505,8 +505,8 @@ class CrossHostTest(unittest.TestCase):
         os.remove(os.path.join(root, "data", "greeting.txt"))
         run_tool(tools["windows"], "build", root, "-o", windows_launcher, *options[:-1], "1.2.4")
         ran = subprocess.run([WINE, windows_launcher], capture_output=True, timeout=120)
-        self.assertEqual(ran.returncode, 1, ran.stdout)
-        self.assertIn(b"Cannot open", ran.stdout)
+        self.assertEqual(ran.returncode, 1, ran.stdout + ran.stderr)
+        self.assertIn(b"Cannot open", ran.stdout, ran.stderr)
 
 
     def test_a_case_clash_made_elsewhere_is_refused_before_extract_writes(self):
