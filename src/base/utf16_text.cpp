@@ -37,3 +37,9 @@ bool endsWithExe(const Utf16Unit* text, size_t length) {
   }
   return true;
 }
+
+size_t dropTrailingBackslashes(Utf16Unit* text) {
+  size_t length = unitLength(text);
+  while (length > 0 && text[length - 1] == u'\\') text[--length] = 0;
+  return length;
+}

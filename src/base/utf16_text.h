@@ -20,6 +20,9 @@ void copyText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text);
 void appendText(Utf16Unit* buffer, size_t capacity, const Utf16Unit* text);
 void appendUnit(Utf16Unit* buffer, size_t capacity, Utf16Unit unit);
 
+// Cuts the backslashes off the end of `text`; gives the length left.
+size_t dropTrailingBackslashes(Utf16Unit* text);
+
 // True when the `length` units at `text` end in ".exe", in any ASCII case:
 // the one test of a program's name, for the {PROGRAM_BASE} placeholder and
 // for tavmor-pack's choice of the program to start.

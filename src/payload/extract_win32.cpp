@@ -76,7 +76,7 @@ Staging staging = Staging::kUntried;
 const Utf16Unit* partialPath = nullptr;
 // A first start holds the staged tree open for deletion, shared with no
 // other deleter, from before its first file until the tree is in place or
-// removed. A launcher that does not share the lock (another session's)
+// the run ends. A launcher that does not share the lock (another session's)
 // cannot hold it too and waits, and no one can rename the tree away while a
 // file in it is being written.
 HANDLE treeHold = INVALID_HANDLE_VALUE;
@@ -450,8 +450,7 @@ constexpr int kTreeWaitPauses = 3000;
 // does not exist, else the target directory itself.
 void chooseWhereToWrite(const Utf16Unit* targetDirectory) {
   copyText(targetPath, kPathCapacity, targetDirectory);
-  size_t length = unitLength(targetPath);
-  while (length > 0 && targetPath[length - 1] == u'\\') targetPath[--length] = 0;
+  dropTrailingBackslashes(targetPath);
   copyText(treeRootPath, kPartialPathCapacity, targetPath);
   appendText(treeRootPath, kPartialPathCapacity, kPartialSuffix);
 

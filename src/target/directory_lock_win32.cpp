@@ -34,10 +34,7 @@ const Utf16Unit* resolveDirectory(const Utf16Unit* directory) {
       CloseHandle(handle);
       if (got == 0 || got >= kPathCapacity) return directory;
       // A drive's root resolves with its backslash, which the rest brings.
-      size_t resolvedLength = got;
-      while (resolvedLength > 0 && resolvedDirectory[resolvedLength - 1] == u'\\') {
-        resolvedDirectory[--resolvedLength] = 0;
-      }
+      const size_t resolvedLength = dropTrailingBackslashes(resolvedDirectory);
       const Utf16Unit* const rest = directory + restStart;
       if (resolvedLength + unitLength(rest) >= kPathCapacity) return directory;
       appendText(resolvedDirectory, kPathCapacity, rest);
