@@ -30,7 +30,7 @@ void skipContents(uint64_t remaining) {
   while (remaining > 0) {
     const size_t piece =
         remaining < kContentChunkSize ? static_cast<size_t>(remaining) : kContentChunkSize;
-    readPayload(chunkBuffer, piece);
+    readContentPiece(piece, chunkBuffer);
     remaining -= piece;
   }
 }
@@ -304,20 +304,22 @@ void moveIntoPlace(HANDLE file, int* pausesLeft) {
   }
 }
 
-// Writes the entry's contents into `file`, open for partialPath.
+// Writes the entry's contents into `file`, open for partialPath, in pieces of
+// kContentChunkSize bytes, each at a multiple of that size in the file, most
+// of them straight from the decoded block.
 void writeContents(HANDLE file, uint64_t remaining) {
   while (remaining > 0) {
-    const DWORD piece = remaining < kContentChunkSize ? static_cast<DWORD>(remaining)
-                                                      : static_cast<DWORD>(kContentChunkSize);
-    readPayload(chunkBuffer, piece);
+    const DWORD size = remaining < kContentChunkSize ? static_cast<DWORD>(remaining)
+                                                     : static_cast<DWORD>(kContentChunkSize);
+    const unsigned char* const piece = readContentPiece(size, chunkBuffer);
     DWORD written = 0;
     // Nobody else can open the file, so no sharing or lock conflict can
     // arise here: a failure is final.
-    if (!WriteFile(file, chunkBuffer, piece, &written, /*lpOverlapped=*/nullptr)) {
+    if (!WriteFile(file, piece, size, &written, /*lpOverlapped=*/nullptr)) {
       discardPartialFileAndFail(file, "Error, couldn't unpack file to target path.",
                                 GetLastError());
     }
-    remaining -= piece;
+    remaining -= size;
   }
 }
 
@@ -330,9 +332,9 @@ void writeEntryFile(uint64_t remaining) {
   moveIntoPlace(file, &pausesLeft);
 }
 
-// In the staged tree, which only this pass uses: written in place.
+// In the staged tree, which only this pass uses and whose folders it made
+// before looking for the file: written in place.
 void writeStagedFile(uint64_t remaining) {
-  createEntryDirectories(stagedEntryPath);
   partialPath = stagedEntryPath;
   int pausesLeft = kRetryPauses;
   const HANDLE file = createPartialFileOrFail(GENERIC_WRITE, &pausesLeft);
@@ -523,7 +525,10 @@ void unpackPayload(const Utf16Unit* targetDirectory) {
     }
 
     // A folder this run made holds only what this run wrote, so its files
-    // need no look: on a first start that saves a failed open per file.
+    // need no look: on a first start that saves a failed open per file. A
+    // first start finds almost no folder of its staged tree, so it makes
+    // each one before its first file is looked for.
+    if (stagingTree) createEntryDirectories(writtenPath);
     const bool mayExist = !isEntryDirectoryMadeThisRun(writtenPath);
     if (mayExist && existingFileChecksum(writtenPath) == entry.checksum) {
       skipContents(entry.size);

@@ -19,22 +19,14 @@ PayloadStatus beginPayloadReader(PayloadReader& reader, const unsigned char* inp
   return PayloadStatus::ok;
 }
 
-PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count) {
-  unsigned char* out = static_cast<unsigned char*>(destination);
-  // Whether the last decoder call of this request filled the block; then the
-  // decoder may hold output that did not fit, even with its input consumed.
-  bool blockFilled = false;
-  for (;;) {
-    const size_t available = reader.output.size - reader.output.pos;
-    if (available > 0) {
-      const size_t taken = available < count ? available : count;
-      std::memcpy(out, reader.decodedBlock + reader.output.pos, taken);
-      reader.output.pos += taken;
-      out += taken;
-      count -= taken;
-      if (count == 0) return PayloadStatus::ok;
-      continue;
-    }
+namespace {
+
+// Leaves at least one decoded byte in the block, decoding as needed, or
+// reports decodeFailed. `blockFilled` belongs to the caller's request: whether
+// its last decoder call filled the block, after which the decoder may hold
+// output that did not fit, even with its input consumed.
+PayloadStatus fillBlock(PayloadReader& reader, bool& blockFilled) {
+  while (reader.output.pos == reader.output.size) {
     if (reader.input.pos >= reader.input.size && !blockFilled) return PayloadStatus::decodeFailed;
     reader.output.size = kDecodedBlockSize;
     reader.output.pos = 0;
@@ -50,6 +42,42 @@ PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count
     reader.output.size = reader.output.pos;
     reader.output.pos = 0;
   }
+  return PayloadStatus::ok;
+}
+
+// Copies `count` bytes to `out`, for the request that owns `blockFilled`.
+PayloadStatus copyPayload(PayloadReader& reader, unsigned char* out, size_t count,
+                          bool& blockFilled) {
+  for (;;) {
+    if (fillBlock(reader, blockFilled) != PayloadStatus::ok) return PayloadStatus::decodeFailed;
+    const size_t available = reader.output.size - reader.output.pos;
+    const size_t taken = available < count ? available : count;
+    std::memcpy(out, reader.decodedBlock + reader.output.pos, taken);
+    reader.output.pos += taken;
+    out += taken;
+    count -= taken;
+    if (count == 0) return PayloadStatus::ok;
+  }
+}
+
+}  // namespace
+
+PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count) {
+  bool blockFilled = false;
+  return copyPayload(reader, static_cast<unsigned char*>(destination), count, blockFilled);
+}
+
+PayloadStatus takeContentPiece(PayloadReader& reader, size_t count, unsigned char* scratch,
+                               const unsigned char** piece) {
+  bool blockFilled = false;
+  if (fillBlock(reader, blockFilled) != PayloadStatus::ok) return PayloadStatus::decodeFailed;
+  if (reader.output.size - reader.output.pos >= count) {
+    *piece = reader.decodedBlock + reader.output.pos;
+    reader.output.pos += count;
+    return PayloadStatus::ok;
+  }
+  *piece = scratch;
+  return copyPayload(reader, scratch, count, blockFilled);
 }
 
 void endPayloadReader(PayloadReader& reader) {
@@ -73,6 +101,14 @@ void readPayload(void* destination, size_t count) {
   if (takePayload(launcherReader, destination, count) != PayloadStatus::ok) {
     fatalError("Error, couldn't decode attached data.");
   }
+}
+
+const unsigned char* readContentPiece(size_t count, unsigned char* scratch) {
+  const unsigned char* piece = nullptr;
+  if (takeContentPiece(launcherReader, count, scratch, &piece) != PayloadStatus::ok) {
+    fatalError("Error, couldn't decode attached data.");
+  }
+  return piece;
 }
 
 void closePayloadReader() { endPayloadReader(launcherReader); }

@@ -5,7 +5,8 @@
 // Two faces over one implementation: PayloadReader reports failures to its
 // caller (the packing tool's list, verify and extract); openPayloadReader,
 // readPayload and closePayloadReader drive the launcher's single reader and
-// end the process on failure.
+// end the process on failure. Contents are handed out where they lie in the
+// block where they can be: a first start writes them from there.
 #pragma once
 #include <zstd.h>
 
@@ -35,6 +36,14 @@ PayloadStatus beginPayloadReader(PayloadReader& reader, const unsigned char* inp
 // out. After decodeFailed every later request fails as well.
 PayloadStatus takePayload(PayloadReader& reader, void* destination, size_t count);
 
+// Takes the next `count` bytes (1 to kContentChunkSize) of an entry's
+// contents, as takePayload would, and points `*piece` at them: where they lie
+// whole in the decoded block, there, copying nothing; where they run past the
+// block's end, in `scratch` (kContentChunkSize bytes), where they are
+// gathered. The piece stays valid until the next request.
+PayloadStatus takeContentPiece(PayloadReader& reader, size_t count, unsigned char* scratch,
+                               const unsigned char** piece);
+
 // Releases the context and then the block. Safe on a reader that failed to
 // begin.
 void endPayloadReader(PayloadReader& reader);
@@ -43,6 +52,8 @@ void endPayloadReader(PayloadReader& reader);
 // couldn't decode attached data." end the process with status 2.
 void openPayloadReader(const unsigned char* input, uint64_t inputLength);
 void readPayload(void* destination, size_t count);
+// takeContentPiece on the launcher's reader; returns the piece.
+const unsigned char* readContentPiece(size_t count, unsigned char* scratch);
 void closePayloadReader();
 // The launcher's single reader, for decoders built on takePayload.
 PayloadReader& launcherPayloadReader();

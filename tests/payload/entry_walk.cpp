@@ -5,22 +5,8 @@
 
 WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
                         std::vector<WalkedEntry>* entries) {
-  WalkOutcome outcome = WalkOutcome::complete;
   uint64_t left = decodedLimit;
-  // One request; false, with `outcome` set, when the walk must end.
-  const auto take = [&](void* destination, size_t count) {
-    if (count > left) {
-      outcome = WalkOutcome::limitReached;
-      return false;
-    }
-    left -= count;
-    if (takePayload(reader, destination, count) != PayloadStatus::ok) {
-      outcome = WalkOutcome::decodeFailed;
-      return false;
-    }
-    return true;
-  };
-  unsigned char chunk[kContentChunkSize];
+  unsigned char scratch[kContentChunkSize];
   PayloadEntryHeader header;
   for (;;) {
     switch (takeEntryHeader(reader, header)) {
@@ -42,10 +28,15 @@ WalkOutcome walkEntries(PayloadReader& reader, uint64_t decodedLimit,
     entry.size = header.size;
     entry.checksum = header.checksum;
     for (uint64_t remaining = entry.size; remaining > 0;) {
-      const size_t piece = remaining < kContentChunkSize ? remaining : kContentChunkSize;
-      if (!take(chunk, piece)) return outcome;
-      if (entries != nullptr) entry.contents.append(reinterpret_cast<const char*>(chunk), piece);
-      remaining -= piece;
+      const size_t size = remaining < kContentChunkSize ? remaining : kContentChunkSize;
+      if (size > left) return WalkOutcome::limitReached;
+      left -= size;
+      const unsigned char* piece = nullptr;
+      if (takeContentPiece(reader, size, scratch, &piece) != PayloadStatus::ok) {
+        return WalkOutcome::decodeFailed;
+      }
+      if (entries != nullptr) entry.contents.append(reinterpret_cast<const char*>(piece), size);
+      remaining -= size;
     }
     if (entries != nullptr) entries->push_back(std::move(entry));
   }

@@ -1,6 +1,6 @@
 // Reads a whole entry list through PayloadReader in the requests extraction
 // makes: each name unit by a request of 2 bytes, the size by one of 8, the
-// checksum by one of 4, the contents in pieces of at most kContentChunkSize.
+// checksum by one of 4, the contents by takeContentPiece.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -122,6 +122,34 @@ TEST(Reader, RequestsOfAnySizeSpanningBlockEndsGetTheStreamInOrder) {
   EXPECT_TRUE(got == decoded);
 }
 
+TEST(Reader, ContentPiecesLieInTheBlockUnlessTheyRunPastItsEnd) {
+  const std::string decoded = patternedBytes(3 * kDecodedBlockSize + 1234, 21);
+  const Bytes data = attached(compressedFrame(decoded));
+  OpenReader open(data);
+  std::string got;
+  ASSERT_EQ(open.take(got, 100), PayloadStatus::ok);
+  unsigned char scratch[kContentChunkSize];
+  size_t gathered = 0;
+  while (got.size() < decoded.size()) {
+    const size_t left = decoded.size() - got.size();
+    const size_t count = left < kContentChunkSize ? left : kContentChunkSize;
+    const size_t before = open.reader.output.size - open.reader.output.pos;
+    const unsigned char* piece = nullptr;
+    ASSERT_EQ(takeContentPiece(open.reader, count, scratch, &piece), PayloadStatus::ok);
+    if (before >= count) {
+      EXPECT_EQ(piece, open.reader.decodedBlock + open.reader.output.pos - count);
+    } else {
+      EXPECT_EQ(piece, scratch);
+      ++gathered;
+    }
+    got.append(reinterpret_cast<const char*>(piece), count);
+  }
+  EXPECT_TRUE(got == decoded);
+  EXPECT_EQ(gathered, 3u);  // one piece across each block's end
+  const unsigned char* piece = nullptr;
+  EXPECT_EQ(takeContentPiece(open.reader, 1, scratch, &piece), PayloadStatus::decodeFailed);
+}
+
 TEST(Reader, CallsThatProduceNothingAreFollowedByAnotherCall) {
   const std::string list = encodedEntry(u"a", "contents") + kEndOfList;
   Bytes emptyRawBlocks = frameHeader(kWindow128KiB);
