@@ -5,8 +5,8 @@
 // Two faces over one implementation: PayloadReader reports failures to its
 // caller (the packing tool's list, verify and extract); openPayloadReader,
 // readPayload and closePayloadReader drive the launcher's single reader and
-// end the process on failure. Contents are handed out where they lie in the
-// block where they can be: a first start writes them from there.
+// end the process on failure. Pieces of contents can also be taken where
+// they lie in the block, uncopied (takeContentPiece).
 #pragma once
 #include <zstd.h>
 
