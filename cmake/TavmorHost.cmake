@@ -34,7 +34,8 @@ endfunction()
 # launcher never links. Include it as "pack/writer.h". The sanitized twin
 # serves the host tests.
 function(tavmor_writer_library name portable)
-  add_library(${name} STATIC ${TAVMOR_SOURCE_DIR}/tools/pack/writer.cpp)
+  add_library(${name} STATIC ${TAVMOR_SOURCE_DIR}/tools/pack/writer.cpp
+                             ${TAVMOR_SOURCE_DIR}/tools/pack/entry_table_writer.cpp)
   target_include_directories(${name} PUBLIC ${TAVMOR_SOURCE_DIR}/tools)
   target_link_libraries(${name} PUBLIC ${portable} PRIVATE tavmor_warnings)
 endfunction()

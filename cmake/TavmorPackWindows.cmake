@@ -24,7 +24,7 @@ configure_file(embedded_files.S.in ${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S 
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S PROPERTIES
                             OBJECT_DEPENDS "${TAVMOR_EMBEDDED_STUB};${TAVMOR_MANIFEST}")
 
-add_library(tavmor_pack STATIC ${TAVMOR_PACK_SOURCES} host_system_win32.cpp writer.cpp
+add_library(tavmor_pack STATIC ${TAVMOR_PACK_SOURCES} host_system_win32.cpp writer.cpp entry_table_writer.cpp
                                launcher_stub.cpp ${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S)
 add_dependencies(tavmor_pack tavmor_launcher_stub)
 target_include_directories(tavmor_pack PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${TAVMOR_SOURCE_DIR}/tools)

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/utf16_text.h"
+#include "launcher/stamped_configuration.h"
 #include "target/spec.h"
 
 struct BuildConstants {
@@ -16,6 +17,12 @@ struct BuildConstants {
   // Bytes after the three header bytes that the decoder is handed: the frame
   // and the trailer.
   uint64_t attachedInputLength;
+  // The entry table as stamped, inside one of the image's sections, or null
+  // with length 0 when the launcher has none. Not yet checked: the launcher
+  // trusts it only after entryTableProblem finds nothing wrong.
+  const unsigned char* entryTable;
+  uint32_t entryTableLength;
+  CacheCheck cacheCheck;
 };
 
 // Reads this launcher's stamped configuration. A stub that was never stamped,

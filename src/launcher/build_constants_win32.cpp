@@ -22,9 +22,16 @@ BuildConstants loadBuildConstants() {
     fatalError("Error, couldn't find attached data header.");
   }
   const Utf16Unit* const* texts = configuration.texts;
+  // A table the image does not hold is no table: the single pass needs none.
+  const bool hasTable =
+      configuration.entryTableRva != 0 && configuration.entryTableRva % 4 == 0 &&
+      sectionHoldsRange(image, 4096, configuration.entryTableRva, configuration.entryTableLength);
   return BuildConstants{texts[kSpecText],
                         {texts[kCompanyText], texts[kProductText], texts[kVersionText],
                          texts[kFileVersionText], texts[kProductVersionText]},
                         image + configuration.attachedDataRva,
-                        configuration.inputLength};
+                        configuration.inputLength,
+                        hasTable ? image + configuration.entryTableRva : nullptr,
+                        hasTable ? configuration.entryTableLength : 0,
+                        configuration.cacheCheck};
 }

@@ -8,7 +8,6 @@
 #include "launcher/launcher_main.h"
 #include "payload/extract.h"
 #include "payload/header.h"
-#include "payload/reader.h"
 #include "target/spec.h"
 
 int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
@@ -44,11 +43,16 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     fatalError("Error, failed to register signal handler.");
   }
 
-  // 7. to 10. Check, decode and unpack the attached data.
+  // 7. to 10. Check the attached data and unpack it. The reader is opened
+  //    and closed inside, only when something must be decoded: with a
+  //    trusted entry table, a start whose files are all in place decodes
+  //    nothing.
   checkAttachedDataHeader(&readPosition);
-  openPayloadReader(readPosition, inputLength);
-  unpackPayload(targetDirectory);
-  closePayloadReader();
+  const AttachedInput input{readPosition, inputLength};
+  EntryTableView table;
+  const bool tableTrusted =
+      trustEntryTable(constants.entryTable, constants.entryTableLength, input, table);
+  unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr);
 
   // 11. and 12. Tell the child where we live, start it and wait for it.
   publishChildEnvironment(arguments[0]);

@@ -14,7 +14,7 @@ uint32_t loadLittle(const unsigned char* in, size_t bytes) {
 
 bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfiguration& out) {
   if (std::memcmp(block.signature, kConfigurationSignature, sizeof block.signature) != 0 ||
-      block.reserved != 0) {
+      (block.cacheCheck != kCacheCheckContent && block.cacheCheck != kCacheCheckMetadata)) {
     return false;
   }
   size_t at = 0;
@@ -26,6 +26,9 @@ bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfigu
   }
   out.attachedDataRva = block.attachedDataRva;
   out.inputLength = block.inputLength;
+  out.entryTableRva = block.entryTableLength == 0 ? 0 : block.entryTableRva;
+  out.entryTableLength = out.entryTableRva == 0 ? 0 : block.entryTableLength;
+  out.cacheCheck = static_cast<CacheCheck>(block.cacheCheck);
   return out.texts[kSpecText][0] != 0;
 }
 

@@ -1,9 +1,11 @@
 // The build-time configuration of a launcher, as tavmor-pack stamps it into
 // the launcher stub. The stub carries the block below with every byte zero,
 // alone in a read-only section of its own (kConfigurationSection); the tool
-// fills it in and adds the attached data as a further section. The launcher
-// trusts none of it: a block that is not stamped, or that places the attached
-// data anywhere but inside one of the image's own sections, is refused.
+// fills it in and adds the attached data, and the entry table when there is
+// one, as further sections. The launcher trusts none of it: a block that is
+// not stamped, or that places the attached data anywhere but inside one of the
+// image's own sections, is refused; an entry table outside the image is
+// ignored.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -26,15 +28,22 @@ enum ConfigurationText {
 // Units for all six texts with their terminators.
 constexpr size_t kConfigurationTextCapacity = 8192;
 
+// How a start that finds the target directory decides which files to write:
+// by every file's contents, or (chosen by the packager) by the sizes and
+// times recorded after the last complete pass, reading only what changed.
+enum CacheCheck : uint32_t { kCacheCheckContent = 0, kCacheCheckMetadata = 1 };
+
 // Little-endian, as the launcher reads it in place.
 struct StampedConfiguration {
   unsigned char signature[8];  // kConfigurationSignature once stamped
   uint32_t attachedDataRva;    // of the "R" of the attached data
-  uint32_t reserved;           // zero
+  uint32_t entryTableRva;      // of the entry table, or zero for none
   uint64_t inputLength;        // the frame and the trailer: the decoder's input
+  uint32_t entryTableLength;   // bytes
+  uint32_t cacheCheck;         // a CacheCheck
   Utf16Unit texts[kConfigurationTextCapacity];
 };
-static_assert(sizeof(StampedConfiguration) == 24 + 2 * kConfigurationTextCapacity,
+static_assert(sizeof(StampedConfiguration) == 32 + 2 * kConfigurationTextCapacity,
               "the block has no padding");
 
 // The block as the launcher uses it.
@@ -42,9 +51,12 @@ struct LauncherConfiguration {
   const Utf16Unit* texts[kConfigurationTextCount];
   uint32_t attachedDataRva;
   uint64_t inputLength;
+  uint32_t entryTableRva;  // zero when there is no table
+  uint32_t entryTableLength;
+  CacheCheck cacheCheck;
 };
 
-// False unless `block` is stamped: the signature, a zero reserved word, six
+// False unless `block` is stamped: the signature, a known cache check, six
 // texts that each end within the block, and a spec that is not empty.
 bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfiguration& out);
 

@@ -1,12 +1,13 @@
-// The entry loop: unpacks every payload entry below the target directory and
-// leaves alone each file already present with its stored checksum. Only one
-// launcher at a time runs it over a directory, and every file is written
-// under a temporary name and moved into place, so a file is never seen half
-// written under its own name, also by a launcher started alongside.
+// Unpacking: every payload entry's file below the target directory, leaving
+// alone each file already present with its stored checksum. Only one launcher
+// at a time unpacks into a directory, and every file is written under a
+// temporary name and moved into place, so a file is never seen half written
+// under its own name, also by a launcher started alongside.
 #pragma once
 #include <cstdint>
 
 #include "base/utf16_text.h"
+#include "payload/entry_table.h"
 
 // A first start unpacks into the target directory's name with this suffix
 // and renames that folder into place. A start that finds the target directory
@@ -19,9 +20,25 @@ constexpr Utf16Unit kPartialSuffix[] = u".tavmor-partial";
 // Path of the first entry, the child program; empty until an entry is read.
 extern PathBuffer childProgramPath;
 
-// Reads entries through readPayload until the end-of-list entry.
-void unpackPayload(const Utf16Unit* targetDirectory);
+// The attached data after its header: the frame and the trailer.
+struct AttachedInput {
+  const unsigned char* data;
+  uint64_t length;
+};
 
-// Checksum of the file at `path` by the format's rule, or 0 when it is
-// missing or cannot be opened or read.
-uint32_t existingFileChecksum(const Utf16Unit* path);
+// Unpacks into `targetDirectory` and returns with every entry's file in
+// place and childProgramPath set, or ends the process.
+//
+// Without `table`, or on a first start, one pass decodes the whole stream
+// and checks each file as its entry comes. With a trusted table, a start
+// that finds the target directory first checks every file against the table
+// and decodes only when some must be written: then once, as far as the last
+// of them, writing exactly those. The reader is opened only when something
+// is decoded.
+void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
+                   const EntryTableView* table);
+
+// Whether the stamped table (`length` bytes at `table`, null for none) may be
+// trusted for `input`; fills `view` when it may.
+bool trustEntryTable(const unsigned char* table, uint32_t length, const AttachedInput& input,
+                     EntryTableView& view);

@@ -21,6 +21,7 @@
 #include "launcher_stub.h"
 #include "launcher_texts.h"
 #include "pe_image.h"
+#include "unicode.h"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +51,15 @@ const char kBuildUsage[] =
     "  --icon FILE.ico           the launcher's icon (default: a built-in one)\n"
     "  --level N                 zstd compression level (default 19)\n"
     "  --threads N               compression threads, 0 for none (default: all cores)\n"
+    "  --cache-check content|metadata\n"
+    "                            how a start that finds the application unpacked\n"
+    "                            decides what to repair: content (the default)\n"
+    "                            checksums every file; metadata checksums only\n"
+    "                            files whose size or time changed since the last\n"
+    "                            complete start (refused for a spec outside the\n"
+    "                            user's own folders; see docs/environment.md)\n"
+    "  --no-entry-table          leave out the entry table: every start then\n"
+    "                            decodes all attached data to check the files\n"
     "\n"
     "A spec that is relative, outside the user's own folders or the same for\n"
     "every version gets a warning. The launcher must stay below 2 GiB, the\n"
@@ -62,7 +72,8 @@ const std::vector<OptionSpec> kBuildOptions = {
     {"--file-version", nullptr, true}, {"--product-version", nullptr, true},
     {"--description", nullptr, true},  {"--spec", nullptr, true},
     {"--icon", nullptr, true},         {"--level", nullptr, true},
-    {"--threads", nullptr, true},      {"--help", "-h", false},
+    {"--threads", nullptr, true},      {"--cache-check", nullptr, true},
+    {"--no-entry-table", nullptr, false}, {"--help", "-h", false},
 };
 
 std::string readWholeFile(const fs::path& path) {
@@ -154,6 +165,13 @@ int runBuild(const std::vector<std::string>& arguments) {
   compression.threads = parsed.has("--threads")
                             ? parseNumberOption("--threads", parsed.value("--threads"), 0, 256)
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const std::string cacheCheck = parsed.value("--cache-check", "content");
+  if (cacheCheck != "content" && cacheCheck != "metadata") {
+    throw UserError("--cache-check " + cacheCheck + ": expected content or metadata");
+  }
+  if (cacheCheck == "metadata" && parsed.has("--no-entry-table")) {
+    throw UserError("--cache-check metadata needs the entry table (drop --no-entry-table)");
+  }
   const std::string subsystem = parsed.value("--subsystem");
   if (parsed.has("--subsystem") && subsystem != "gui" && subsystem != "console") {
     throw UserError("--subsystem " + subsystem + ": expected gui or console");
@@ -182,6 +200,13 @@ int runBuild(const std::vector<std::string>& arguments) {
   settings.texts[kVersionText] = texts.version;
   settings.texts[kFileVersionText] = texts.fileVersion;
   settings.texts[kProductVersionText] = texts.productVersion;
+  if (cacheCheck == "metadata" && !specInUsersFolders(texts.spec)) {
+    throw UserError("--cache-check metadata: the spec " + toUtf8(texts.spec) +
+                    " lies outside the user's own folders ({CACHE_DIR}, {HOME}, {TEMP}), where "
+                    "another account could plant a file of the same size and time");
+  }
+  settings.cacheCheck = cacheCheck == "metadata" ? kCacheCheckMetadata : kCacheCheckContent;
+  settings.entryTable = !parsed.has("--no-entry-table");
   const std::string textsProblem = configurationTextsProblem(settings);
   if (!textsProblem.empty()) throw UserError(textsProblem);
   settings.subsystem = subsystem.empty()        ? childKind

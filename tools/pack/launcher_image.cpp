@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "payload/entry_table.h"
 #include "payload/format.h"
 
 namespace {
@@ -102,8 +103,15 @@ uint64_t LauncherImageWriter::attachedDataLimit() const {
   return kImageSizeLimit - stub_.sectionAlignment - payloadRva_;
 }
 
-void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecksum& attachedSum) {
-  if (length > attachedDataLimit() || length < kAttachedHeaderSize + kAttachedTrailerSize) {
+bool LauncherImageWriter::fits(uint64_t length, uint64_t tableLength) const {
+  if (length > attachedDataLimit()) return false;
+  const uint64_t tableRva = alignUp(uint64_t{payloadRva_} + length, stub_.sectionAlignment);
+  return alignUp(tableRva + tableLength, stub_.sectionAlignment) < kImageSizeLimit;
+}
+
+void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecksum& attachedSum,
+                                 const std::vector<unsigned char>& entryTable) {
+  if (!fits(length, entryTable.size()) || length < kAttachedHeaderSize + kAttachedTrailerSize) {
     throw std::runtime_error("attached data of " + std::to_string(length) +
                              " bytes does not fit a launcher");
   }
@@ -116,6 +124,17 @@ void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecks
               sizeof kConfigurationSignature);
   storeU32(block + offsetof(StampedConfiguration, attachedDataRva), payloadRva_);
   storeU64(block + offsetof(StampedConfiguration, inputLength), length - kAttachedHeaderSize);
+  const uint32_t payloadRaw = static_cast<uint32_t>(alignUp(length, stub_.fileAlignment));
+  const uint32_t tableRva =
+      static_cast<uint32_t>(alignUp(uint64_t{payloadRva_} + length, stub_.sectionAlignment));
+  const uint64_t tableOffset = payloadOffset_ + payloadRaw;
+  const uint32_t tableRaw = static_cast<uint32_t>(alignUp(entryTable.size(), stub_.fileAlignment));
+  if (!entryTable.empty()) {
+    storeU32(block + offsetof(StampedConfiguration, entryTableRva), tableRva);
+    storeU32(block + offsetof(StampedConfiguration, entryTableLength),
+             static_cast<uint32_t>(entryTable.size()));
+  }
+  storeU32(block + offsetof(StampedConfiguration, cacheCheck), settings_.cacheCheck);
   unsigned char* text = block + offsetof(StampedConfiguration, texts);
   for (const std::u16string& value : settings_.texts) {
     for (const char16_t unit : value) {
@@ -129,20 +148,27 @@ void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecks
   // where the attached data starts (so every byte of the file belongs to a
   // section), and the attached data.
   const uint32_t resourceRaw = static_cast<uint32_t>(payloadOffset_ - resourceOffset_);
-  const uint32_t payloadRaw = static_cast<uint32_t>(alignUp(length, stub_.fileAlignment));
   const size_t count = stub_.sections.size();
+  const size_t added = entryTable.empty() ? 2 : 3;
   unsigned char* const table = image + stub_.sectionTable;
   putSection(table + pe::kSectionEntrySize * count, ".rsrc",
              static_cast<uint32_t>(resources_.size()), resourceRva_, resourceRaw, resourceOffset_);
   putSection(table + pe::kSectionEntrySize * (count + 1), ".payload", static_cast<uint32_t>(length),
              payloadRva_, payloadRaw, static_cast<uint32_t>(payloadOffset_));
-  storeU16(image + stub_.peOffset + 6, static_cast<uint16_t>(count + 2));
+  if (!entryTable.empty()) {
+    putSection(table + pe::kSectionEntrySize * (count + 2), kEntryTableSection,
+               static_cast<uint32_t>(entryTable.size()), tableRva, tableRaw,
+               static_cast<uint32_t>(tableOffset));
+  }
+  storeU16(image + stub_.peOffset + 6, static_cast<uint16_t>(count + added));
 
   unsigned char* const optional = image + stub_.optionalOffset;
   storeU32(optional + pe::kSizeOfInitializedData,
-           loadU32(optional + pe::kSizeOfInitializedData) + resourceRaw + payloadRaw);
+           loadU32(optional + pe::kSizeOfInitializedData) + resourceRaw + payloadRaw + tableRaw);
+  const uint64_t imageEnd = entryTable.empty() ? uint64_t{payloadRva_} + length
+                                               : uint64_t{tableRva} + entryTable.size();
   storeU32(optional + pe::kSizeOfImage,
-           static_cast<uint32_t>(alignUp(uint64_t{payloadRva_} + length, stub_.sectionAlignment)));
+           static_cast<uint32_t>(alignUp(imageEnd, stub_.sectionAlignment)));
   storeU16(optional + pe::kSubsystem, settings_.subsystem);
   unsigned char* const directories = optional + pe::kDirectories;
   storeU32(directories + 8 * pe::kResourceDirectory, resourceRva_);
@@ -152,16 +178,25 @@ void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecks
 
   // The checksum covers the whole file with its own field zero; the
   // attached data was summed as it was written, and the padding after it
-  // adds nothing.
+  // adds nothing. The table starts on a multiple of 4 of the file, so its
+  // 16-bit words fall where the sum expects them.
+  std::vector<unsigned char> tableBytes = entryTable;
+  tableBytes.resize(tableRaw, 0);
   storeU32(optional + pe::kCheckSum, 0);
   PeChecksum sum;
   sum.add(image, front_.size());
   sum.addRegion(attachedSum);
-  const uint64_t fileLength = payloadOffset_ + payloadRaw;
+  if (!tableBytes.empty()) {
+    PeChecksum tableSum;
+    tableSum.add(tableBytes.data(), tableBytes.size());
+    sum.addRegion(tableSum);
+  }
+  const uint64_t fileLength = tableOffset + tableRaw;
   storeU32(optional + pe::kCheckSum, sum.finish(fileLength));
 
   const std::vector<unsigned char> padding(payloadRaw - length, 0);
   writeAt(out, payloadOffset_ + length, padding.data(), padding.size());
+  if (!tableBytes.empty()) writeAt(out, tableOffset, tableBytes.data(), tableBytes.size());
   writeAt(out, 0, image, front_.size());
   if (std::fflush(out) != 0) {
     throw std::runtime_error(std::string("writing the launcher: ") + std::strerror(errno));
@@ -226,6 +261,28 @@ std::string launcherImageProblem(const std::filesystem::path& file) {
       readAt(start + kAttachedHeaderSize + frameLength, kAttachedTrailerSize);
   if (stored.empty() || std::memcmp(stored.data(), trailer, sizeof trailer) != 0) {
     return "the attached data's trailer does not match";
+  }
+
+  if (read.entryTableRva != 0) {
+    const PeSection* const tableSection = headers.section(kEntryTableSection);
+    if (tableSection == nullptr || tableSection->virtualAddress != read.entryTableRva ||
+        tableSection->virtualSize != read.entryTableLength) {
+      return "the configuration places the entry table outside its section";
+    }
+    const std::vector<unsigned char> table =
+        readAt(tableSection->rawOffset, read.entryTableLength);
+    const AttachedEdges edges = attachedEdges(read.inputLength);
+    std::vector<unsigned char> ends = readAt(start + kAttachedHeaderSize, edges.headLength);
+    const std::vector<unsigned char> tail =
+        readAt(start + kAttachedHeaderSize + edges.tailOffset, edges.tailLength);
+    ends.insert(ends.end(), tail.begin(), tail.end());
+    EntryTableView view;
+    const char* const tableProblem =
+        table.empty() || ends.size() != edges.headLength + edges.tailLength
+            ? "cut"
+            : entryTableProblem(table.data(), table.size(), read.inputLength,
+                                extendCrc(0, ends.data(), ends.size()), view);
+    if (tableProblem != nullptr) return std::string("an entry table with ") + tableProblem;
   }
 
   const PeSection* const resources = headers.section(".rsrc");

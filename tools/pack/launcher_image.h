@@ -1,6 +1,7 @@
 // Writing a launcher image from the stub: the stub's own sections as they
-// are, then two sections added here, .rsrc (the resources) and .payload (the
-// attached data, starting on a page of the file so that loaders map it), the
+// are, then the sections added here, .rsrc (the resources), .payload (the
+// attached data, starting on a page of the file so that loaders map it) and,
+// when there is one, .tavtbl (the entry table, payload/entry_table.h), the
 // configuration block stamped, and every header field that depends on them
 // fixed: the section count and table, SizeOfInitializedData, SizeOfImage,
 // the subsystem, the resource directory entry and the checksum. Nothing
@@ -22,6 +23,10 @@ constexpr uint64_t kImageSizeLimit = uint64_t{1} << 31;
 struct LauncherSettings {
   std::u16string texts[kConfigurationTextCount];  // spec, company, product, versions
   uint16_t subsystem = pe::kSubsystemGui;
+  CacheCheck cacheCheck = kCacheCheckContent;
+  // Whether the launcher carries the entry table, which lets a start check
+  // the files it finds without decoding.
+  bool entryTable = true;
   LauncherResources resources;
 };
 
@@ -39,10 +44,16 @@ class LauncherImageWriter {
   // The longest attached data that keeps SizeOfImage below kImageSizeLimit.
   uint64_t attachedDataLimit() const;
 
+  // Whether the image stays below kImageSizeLimit with `length` bytes of
+  // attached data and an entry table of `tableLength` bytes after it.
+  bool fits(uint64_t length, uint64_t tableLength) const;
+
   // Writes everything but the attached data into `out`, which already holds
   // the `length` bytes of it at attachedDataOffset(); `attachedSum` has seen
-  // exactly those bytes. Throws std::runtime_error when a write fails.
-  void finish(std::FILE* out, uint64_t length, const PeChecksum& attachedSum);
+  // exactly those bytes. `entryTable`, when not empty, goes in a section of
+  // its own after them. Throws std::runtime_error when a write fails.
+  void finish(std::FILE* out, uint64_t length, const PeChecksum& attachedSum,
+              const std::vector<unsigned char>& entryTable = {});
 
  private:
   std::vector<unsigned char> front_;  // headers, stub sections, .rsrc, padding
@@ -56,6 +67,7 @@ class LauncherImageWriter {
 
 // Reads a written launcher back: its headers, that every section lies in the
 // file and nothing follows the last, its configuration, its resources, and
-// the header and trailer of the attached data the configuration points at.
-// Returns what is wrong, or an empty string.
+// the header and trailer of the attached data the configuration points at,
+// and the entry table when the configuration names one. Returns what is
+// wrong, or an empty string.
 std::string launcherImageProblem(const std::filesystem::path& file);

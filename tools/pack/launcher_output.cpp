@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 #include "errors.h"
 #include "host_system.h"
 #include "launcher_stub.h"
+#include "payload/entry_table.h"
 #include "progress.h"
 
 namespace fs = std::filesystem;
@@ -84,7 +86,18 @@ PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settin
   progress.finishing();
   check(writer.finish(error));
   packed.attachedData = writer.bytesWritten();
-  image.finish(file.get(), packed.attachedData, sum);
+  const std::vector<unsigned char> table =
+      settings.entryTable ? writer.entryTable() : std::vector<unsigned char>();
+  if (settings.entryTable && table.empty()) {
+    std::cerr << "tavmor-pack: notice: " << folder.files.size()
+              << " files are more than a launcher checks by its entry table ("
+              << kEntryTableCapacity << "): every start decodes the attached data\n";
+  }
+  if (!image.fits(packed.attachedData, table.size())) {
+    throw UserError("the application does not fit a launcher: with its entry table it passes " +
+                    megabytes(kImageSizeLimit) + ", and Windows loads no image of 2 GiB or more");
+  }
+  image.finish(file.get(), packed.attachedData, sum, table);
   if (std::fclose(file.release()) != 0) {
     throw std::runtime_error(shownPath(partial.path) + ": cannot write: " + std::strerror(errno));
   }

@@ -140,6 +140,24 @@ std::string specProblem(const std::u16string& spec, const LauncherTexts& texts) 
   return {};
 }
 
+namespace {
+
+// The placeholder a spec starts with, or null.
+const PlaceholderName* leadingPlaceholder(const std::vector<SpecPart>& parts) {
+  return parts.size() > 1 && parts[0].literal.empty() ? parts[1].placeholder : nullptr;
+}
+
+bool startsInUsersFolders(const PlaceholderName* first) {
+  return isOneOf(first, {Placeholder::kTemp, Placeholder::kHome, Placeholder::kCacheDir});
+}
+
+}  // namespace
+
+bool specInUsersFolders(const std::u16string& spec) {
+  std::string problem;
+  return startsInUsersFolders(leadingPlaceholder(splitSpec(spec, problem)));
+}
+
 std::vector<std::string> specWarnings(const std::u16string& spec, const LauncherTexts& texts) {
   std::string problem;
   const std::vector<SpecPart> parts = splitSpec(spec, problem);
@@ -147,8 +165,7 @@ std::vector<std::string> specWarnings(const std::u16string& spec, const Launcher
   // A long spec is shown by its start: the warning stays one readable line.
   const std::string shown =
       "--spec " + (spec.size() > 60 ? toUtf8(spec.substr(0, 57)) + "..." : toUtf8(spec)) + ": ";
-  const PlaceholderName* const first =
-      parts.size() > 1 && parts[0].literal.empty() ? parts[1].placeholder : nullptr;
+  const PlaceholderName* const first = leadingPlaceholder(parts);
   const std::u16string& start = parts[0].literal;
   const bool drive = start.size() >= 3 && start[1] == u':' && start[2] == u'\\';
   const bool unc = start.compare(0, 2, u"\\\\") == 0;
@@ -158,7 +175,7 @@ std::vector<std::string> specWarnings(const std::u16string& spec, const Launcher
                 Placeholder::kProgram, Placeholder::kProgramDir, Placeholder::kProgramBase})) {
     warnings.push_back(shown +
                        "relative: the launcher unpacks below whatever folder it is started in");
-  } else if (!isOneOf(first, {Placeholder::kTemp, Placeholder::kHome, Placeholder::kCacheDir})) {
+  } else if (!startsInUsersFolders(first)) {
     warnings.push_back(shown +
                        "outside the user's own folders ({CACHE_DIR}, {HOME}, {TEMP}): users "
                        "may share it or be unable to write there");

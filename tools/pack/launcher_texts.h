@@ -26,6 +26,10 @@ std::string specProblem(const std::u16string& spec, const LauncherTexts& texts);
 
 // What is unwise about a spec that works: relative to the working folder,
 // outside the user's own folders, or the same for every version.
+// Whether `spec` starts in the user's own folders ({CACHE_DIR}, {HOME},
+// {TEMP}), where no other account can write.
+bool specInUsersFolders(const std::u16string& spec);
+
 std::vector<std::string> specWarnings(const std::u16string& spec, const LauncherTexts& texts);
 
 struct LauncherTextOptions {

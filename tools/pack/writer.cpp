@@ -4,9 +4,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "payload/entry_table.h"
 #include "payload/format.h"
 
 namespace {
@@ -95,6 +97,7 @@ bool AttachedDataWriter::beginEntry(const std::u16string& name, uint64_t size, u
   storeU32(header + length + 8, checksum);
   length += 12;
   if (!compress(header, length, ZSTD_e_continue, error)) return false;
+  table_.add(name, size, checksum);
   entrySize_ = size;
   entryChecksum_ = checksum;
   entryAdded_ = 0;
@@ -213,7 +216,38 @@ bool AttachedDataWriter::writeOut(const void* data, size_t length, std::string& 
   if (length > 0 && std::fwrite(data, 1, length, out_) != length) {
     return fail(error, std::string("cannot write: ") + std::strerror(errno));
   }
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  // Only the input after the header counts; the tail keeps at most twice the
+  // edge, trimmed to one edge when it grows past that.
+  const size_t skip =
+      bytesWritten_ >= kAttachedHeaderSize
+          ? 0
+          : std::min<size_t>(length, kAttachedHeaderSize - static_cast<size_t>(bytesWritten_));
+  const unsigned char* input = bytes + skip;
+  size_t inputLength = length - skip;
+  const size_t toHead = std::min(inputLength, kAttachedEdgeBytes - head_.size());
+  head_.insert(head_.end(), input, input + toHead);
+  if (inputLength > kAttachedEdgeBytes) {
+    tail_.assign(input + inputLength - kAttachedEdgeBytes, input + inputLength);
+  } else {
+    tail_.insert(tail_.end(), input, input + inputLength);
+    if (tail_.size() > 2 * kAttachedEdgeBytes) {
+      tail_.erase(tail_.begin(), tail_.end() - kAttachedEdgeBytes);
+    }
+  }
   bytesWritten_ += length;
-  if (observer_) observer_(static_cast<const unsigned char*>(data), length);
+  if (observer_) observer_(bytes, length);
   return true;
+}
+
+std::vector<unsigned char> AttachedDataWriter::entryTable() const {
+  if (state_ != State::finished || !table_.fits()) return {};
+  const uint64_t inputLength = bytesWritten_ - kAttachedHeaderSize;
+  const AttachedEdges edges = attachedEdges(inputLength);
+  // The tail holds the input's last bytes: take those from the edges' tail
+  // offset on.
+  const size_t tailKept = static_cast<size_t>(edges.tailLength);
+  uint32_t crc = extendCrc(0, head_.data(), edges.headLength);
+  crc = extendCrc(crc, tail_.data() + tail_.size() - tailKept, tailKept);
+  return table_.finish(inputLength, crc);
 }

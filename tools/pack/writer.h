@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "entry_table_writer.h"
+
 struct WriterSettings {
   int level = 19;
   int threads = 0;  // 0: compress on the calling thread
@@ -75,6 +77,10 @@ class AttachedDataWriter {
   uint64_t bytesIn() const { return bytesIn_; }
   // Length of the zstd frame; complete after finish().
   uint64_t frameLength() const { return frameLength_; }
+  // The entry table of what was written (payload/entry_table.h), after
+  // finish(); empty when there are more entries than a launcher checks by
+  // its table.
+  std::vector<unsigned char> entryTable() const;
 
  private:
   enum class State { closed, betweenEntries, inEntry, finished, failed };
@@ -100,4 +106,8 @@ class AttachedDataWriter {
   uint32_t entryChecksum_ = 0;
   uint64_t entryAdded_ = 0;
   uint32_t entryCrc_ = 0;
+  EntryTableBuilder table_;
+  // The first bytes after the header, and the last ones seen so far, which
+  // bind the entry table to this attached data.
+  std::vector<unsigned char> head_, tail_;
 };

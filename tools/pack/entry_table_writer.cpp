@@ -1,0 +1,50 @@
+#include "entry_table_writer.h"
+
+#include <cstring>
+
+#include "payload/entry_table.h"
+#include "payload/format.h"
+
+void EntryTableBuilder::add(const std::u16string& name, uint64_t size, uint32_t checksum) {
+  decoded_ += entryHeaderBytes(name.size());
+  records_.push_back({decoded_, size, checksum, static_cast<uint32_t>(pool_.size()),
+                      static_cast<uint16_t>(name.size())});
+  pool_ += name;
+  pool_ += u'\0';
+  decoded_ += size;
+  contents_ += size;
+}
+
+bool EntryTableBuilder::fits() const { return records_.size() <= kEntryTableCapacity; }
+
+std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength,
+                                                     uint32_t edgeCrc) const {
+  const size_t poolStart = kEntryTableHeaderSize + records_.size() * kEntryRecordSize;
+  const size_t poolEnd = poolStart + 2 * pool_.size();
+  const size_t length = (poolEnd + 3) / 4 * 4 + 4;
+  std::vector<unsigned char> table(length, 0);
+  unsigned char* const out = table.data();
+  std::memcpy(out, kEntryTableSignature, sizeof kEntryTableSignature);
+  storeU32(out + 8, static_cast<uint32_t>(length));
+  storeU32(out + 12, static_cast<uint32_t>(records_.size()));
+  storeU64(out + 16, decoded_ + 2);  // the end-of-list entry
+  storeU64(out + 24, inputLength);
+  storeU32(out + 32, edgeCrc);
+  storeU32(out + 36, static_cast<uint32_t>(pool_.size()));
+  storeU64(out + 40, contents_);
+  for (size_t i = 0; i < records_.size(); ++i) {
+    unsigned char* const record = out + kEntryTableHeaderSize + i * kEntryRecordSize;
+    storeU64(record, records_[i].contentOffset);
+    storeU64(record + 8, records_[i].size);
+    storeU32(record + 16, records_[i].checksum);
+    storeU32(record + 20, records_[i].nameStart);
+    record[24] = static_cast<unsigned char>(records_[i].nameLength);
+    record[25] = static_cast<unsigned char>(records_[i].nameLength >> 8);
+  }
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    out[poolStart + 2 * i] = static_cast<unsigned char>(pool_[i]);
+    out[poolStart + 2 * i + 1] = static_cast<unsigned char>(pool_[i] >> 8);
+  }
+  storeU32(out + length - 4, extendCrc(0, out, length - 4));
+  return table;
+}

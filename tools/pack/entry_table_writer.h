@@ -1,0 +1,29 @@
+// Builds the entry table (payload/entry_table.h) of attached data as its
+// entries are written, in the same order.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class EntryTableBuilder {
+ public:
+  // One entry, as the attached data holds it.
+  void add(const std::u16string& name, uint64_t size, uint32_t checksum);
+  size_t entryCount() const { return records_.size(); }
+  // Whether a launcher would check this many entries by their table.
+  bool fits() const;
+  // The whole table for the attached data whose input (frame and trailer)
+  // has `inputLength` bytes and the edge checksum `edgeCrc`.
+  std::vector<unsigned char> finish(uint64_t inputLength, uint32_t edgeCrc) const;
+
+ private:
+  struct Record {
+    uint64_t contentOffset, size;
+    uint32_t checksum, nameStart;
+    uint16_t nameLength;
+  };
+  std::vector<Record> records_;
+  std::u16string pool_;
+  uint64_t decoded_ = 0;
+  uint64_t contents_ = 0;
+};
