@@ -17,12 +17,20 @@
 // disk gives no more, while small files keep one thread busy opening them.
 constexpr uint32_t kMaxCheckThreads = 8;
 
-// Sets needsWrite[i] (the table's entry count of bytes) to 1 for each entry
-// whose file below `targetDirectory` does not hold its contents, and to 0
-// for the others; returns how many are 1. An entry whose path would not fit
-// a path buffer counts as one to write, so that the write reports it.
+// What is known of an entry's file, one byte per entry of the table.
+enum EntryState : unsigned char {
+  kEntryWhole = 0,     // holds the entry's contents: left alone
+  kEntryToWrite = 1,   // missing or different: written
+  kEntryToCheck = 2,   // not known yet
+};
+
+// Checks the file below `targetDirectory` of each entry whose state is
+// kEntryToCheck (`states` holds the table's entry count of bytes) and sets
+// it to kEntryWhole or kEntryToWrite; returns how many entries are then
+// kEntryToWrite. An entry whose path would not fit a path buffer counts as
+// one to write, so that the write reports it.
 uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* targetDirectory,
-                                unsigned char* needsWrite);
+                                unsigned char* states);
 
 // The main thread's read buffer (kCheckBufferSize bytes), for checks outside
 // checkFilesAgainstTable.

@@ -37,11 +37,15 @@ void checkClaimedEntries(uint32_t thread) {
   for (;;) {
     const LONG claimed = InterlockedIncrement(&nextEntryToCheck) - 1;
     if (static_cast<uint32_t>(claimed) >= checkedTable->entryCount) break;
+    if (checkResults[claimed] != kEntryToCheck) {
+      if (checkResults[claimed] == kEntryToWrite) ++found;
+      continue;
+    }
     const TableEntry entry = tableEntry(*checkedTable, static_cast<uint32_t>(claimed));
     const bool whole = joinCheckedPath(checkPaths[thread], entry) &&
                        fileMatches(checkPaths[thread], entry.size, entry.checksum,
                                    checkBuffers[thread], kCheckBufferSize);
-    checkResults[claimed] = whole ? 0 : 1;
+    checkResults[claimed] = whole ? kEntryWhole : kEntryToWrite;
     if (!whole) ++found;
   }
   writesFound[thread] = found;
@@ -61,11 +65,11 @@ uint32_t logicalProcessors() {
 }  // namespace
 
 uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* targetDirectory,
-                                unsigned char* needsWrite) {
+                                unsigned char* states) {
   checkedTable = &table;
   checkedTarget = targetDirectory;
   checkedTargetLength = unitLength(targetDirectory);
-  checkResults = needsWrite;
+  checkResults = states;
   nextEntryToCheck = 0;
 
   uint32_t threads = logicalProcessors();

@@ -29,8 +29,8 @@ unsigned char chunkBuffer[kContentChunkSize];
 // The target directory without trailing backslashes.
 PathBuffer targetPath;
 bool stagingTree = false;
-// Per entry of a trusted table: 1 when its file must be written.
-unsigned char entryNeedsWrite[kEntryTableCapacity];
+// Per entry of a trusted table: an EntryState.
+unsigned char entryStates[kEntryTableCapacity];
 
 // The stream has no index: contents of a file already in place are still
 // decoded, and dropped.
@@ -124,7 +124,7 @@ void repairFromTable(const Utf16Unit* targetDirectory, const EntryTableView& tab
       return;
     }
     joinEntryPath(targetDirectory, entry.name);
-    if (entryNeedsWrite[index] != 0) {
+    if (entryStates[index] == kEntryToWrite) {
       writeEntry();
       --toWrite;
     } else {
@@ -137,7 +137,8 @@ void repairFromTable(const Utf16Unit* targetDirectory, const EntryTableView& tab
 // first, and nothing is decoded when all of them hold their contents.
 void unpackWithTable(const Utf16Unit* targetDirectory, const AttachedInput& input,
                      const EntryTableView& table) {
-  const uint32_t toWrite = checkFilesAgainstTable(table, targetDirectory, entryNeedsWrite);
+  for (uint32_t i = 0; i < table.entryCount; ++i) entryStates[i] = kEntryToCheck;
+  const uint32_t toWrite = checkFilesAgainstTable(table, targetDirectory, entryStates);
   if (table.entryCount > 0) joinEntryPath(targetDirectory, tableEntry(table, 0).name);
   if (toWrite == 0) return;
   openPayloadReader(input.data, input.length);
