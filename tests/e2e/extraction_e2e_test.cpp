@@ -30,12 +30,15 @@ std::wstring sourceFile(const char* name) {
 // its own target directory below a fresh working directory.
 struct LauncherRun {
   std::wstring workDir = makeScratchDirectory(L"extract");
+  // The launcher of start() without a name: with its entry table by default.
+  const char* launcherName = "extraction_launcher";
   std::wstring target() const { return workDir + L"\\cache\\app"; }
   std::wstring file(const char* name) const { return target() + L"\\" + wide(name); }
-  ProcessResult start(const char* launcherName = "extraction_launcher") const {
+  ProcessResult start(const char* name = nullptr) const {
+    if (name == nullptr) name = launcherName;
     ProcessOptions options;
     options.workingDirectory = workDir;
-    return runProgram(launcher(launcherName), options);
+    return runProgram(launcher(name), options);
   }
 };
 
@@ -79,8 +82,18 @@ void markAllOld(const LauncherRun& run) {
   }
 }
 
-TEST(Extraction, FirstRunWritesEveryFileAndPrintsNothing) {
+// The tests of what a start writes and repairs run over a launcher with its
+// entry table, which checks the files it finds before decoding, and over one
+// without, which decodes everything and checks each file as it comes.
+class ExtractionPasses : public testing::TestWithParam<const char*> {
+ protected:
+  ExtractionPasses() { run.launcherName = GetParam(); }
   LauncherRun run;
+};
+INSTANTIATE_TEST_SUITE_P(BothPasses, ExtractionPasses,
+                         testing::Values("extraction_launcher", "extraction_single_pass_launcher"));
+
+TEST_P(ExtractionPasses, FirstRunWritesEveryFileAndPrintsNothing) {
   const ProcessResult result = run.start();
   EXPECT_EQ(result.exitCode, 0u);
   EXPECT_EQ(result.standardOutput, "");
@@ -88,8 +101,7 @@ TEST(Extraction, FirstRunWritesEveryFileAndPrintsNothing) {
   expectAllFilesIntact(run);
 }
 
-TEST(Extraction, ExtractionDirectoryReusedWithoutWrites) {
-  LauncherRun run;
+TEST_P(ExtractionPasses, ExtractionDirectoryReusedWithoutWrites) {
   ASSERT_EQ(run.start().exitCode, 0u);
   markAllOld(run);
 
@@ -101,26 +113,27 @@ TEST(Extraction, ExtractionDirectoryReusedWithoutWrites) {
   expectAllFilesIntact(run);
 }
 
-TEST(Extraction, RecoverChangedMissingAndTruncatedFiles) {
-  LauncherRun run;
+TEST_P(ExtractionPasses, RecoverChangedMissingTruncatedAndEmptiedFiles) {
   ASSERT_EQ(run.start().exitCode, 0u);
   writeWholeFile(run.file("readme.txt"), "changed by the user");
   DeleteFileW(run.file("a\\b\\c\\deep.txt").c_str());
   const std::string blocks = readWholeFile(run.file("several-blocks.bin"));
   writeWholeFile(run.file("several-blocks.bin"), blocks.substr(0, blocks.size() / 2));
+  writeWholeFile(run.file("edges\\131072.bin"), "");
   markAllOld(run);
 
   ASSERT_EQ(run.start().exitCode, 0u);
-  const std::map<std::string, bool> rewritten = {
-      {"readme.txt", true}, {"a\\b\\c\\deep.txt", true}, {"several-blocks.bin", true}};
+  const std::map<std::string, bool> rewritten = {{"readme.txt", true},
+                                                 {"a\\b\\c\\deep.txt", true},
+                                                 {"several-blocks.bin", true},
+                                                 {"edges\\131072.bin", true}};
   for (const char* name : kFiles) {
     EXPECT_EQ(hasOldWriteTime(run.file(name)), rewritten.count(name) == 0) << name;
   }
   expectAllFilesIntact(run);
 }
 
-TEST(Extraction, ReadOnlyHiddenAndSystemFilesAreReplaced) {
-  LauncherRun run;
+TEST_P(ExtractionPasses, ReadOnlyHiddenAndSystemFilesAreReplaced) {
   ASSERT_EQ(run.start().exitCode, 0u);
   const std::map<std::string, DWORD> stale = {{"readme.txt", FILE_ATTRIBUTE_READONLY},
                                               {"edges\\32767.bin", FILE_ATTRIBUTE_HIDDEN},
@@ -137,8 +150,7 @@ TEST(Extraction, ReadOnlyHiddenAndSystemFilesAreReplaced) {
   expectNoPartialFiles(run);
 }
 
-TEST(Extraction, FileThatCannotBeReplacedEndsTheRunAndLeavesNoTemporaryFile) {
-  LauncherRun run;
+TEST_P(ExtractionPasses, FileThatCannotBeReplacedEndsTheRunAndLeavesNoTemporaryFile) {
   ASSERT_EQ(run.start().exitCode, 0u);
   const std::wstring readme = run.file("readme.txt");
   const std::string expected =
@@ -159,6 +171,40 @@ TEST(Extraction, FileThatCannotBeReplacedEndsTheRunAndLeavesNoTemporaryFile) {
 
   ASSERT_EQ(run.start().exitCode, 0u);
   expectAllFilesIntact(run);
+}
+
+TEST(EntryTable, AStartThatFindsEveryFileWholeDecodesNothing) {
+  // The damaged block lies near the end of the attached data, in its last
+  // file: a first start fails there, having written the files before it.
+  LauncherRun run;
+  const ProcessResult first = run.start("extraction_late_block_launcher");
+  EXPECT_EQ(first.standardOutput, "Error, couldn't decode attached data.\r\n");
+  EXPECT_EQ(first.exitCode, 2u);
+  EXPECT_FALSE(pathExists(run.target()));
+
+  // Over a whole cache its table shows that nothing must be written, so it
+  // decodes nothing and starts the child; the same launcher with its table
+  // damaged decodes as far as the damage and fails.
+  ASSERT_EQ(run.start("extraction_launcher").exitCode, 0u);
+  markAllOld(run);
+  const ProcessResult warm = run.start("extraction_late_block_launcher");
+  EXPECT_EQ(warm.standardOutput + warm.standardError, "");
+  EXPECT_EQ(warm.exitCode, 0u);
+  const ProcessResult distrusted = run.start("extraction_late_block_distrusted_launcher");
+  EXPECT_EQ(distrusted.standardOutput, "Error, couldn't decode attached data.\r\n");
+  EXPECT_EQ(distrusted.exitCode, 2u);
+
+  // A repair decodes only as far as the last file it writes: one before the
+  // damage is repaired, and the damage is never reached.
+  writeWholeFile(run.file("readme.txt"), "changed");
+  const ProcessResult repair = run.start("extraction_late_block_launcher");
+  EXPECT_EQ(repair.standardOutput + repair.standardError, "");
+  EXPECT_EQ(repair.exitCode, 0u);
+  for (const char* name : kFiles) {
+    EXPECT_EQ(hasOldWriteTime(run.file(name)), std::string(name) != "readme.txt") << name;
+  }
+  expectAllFilesIntact(run);
+  expectNoPartialFiles(run);
 }
 
 TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {

@@ -183,6 +183,27 @@ class ToolTest:
             self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
             self.assertIn("damaged.bin", result.stderr)
 
+    def test_the_entry_table_is_checked_by_verify_and_can_be_left_out(self):
+        out, bare = self.path("hello.exe"), self.path("bare.exe")
+        self.build(APP, out)
+        self.build(APP, bare, "--no-entry-table")
+        image = read(out)
+        self.assertIn(".tavtbl", section_offsets(image))
+        self.assertNotIn(".tavtbl", section_offsets(read(bare)))
+        # The attached data is the same bytes either way.
+        start = image.index(b"RUQ\x28\xb5\x2f\xfd")
+        length = 3 + zstd_frame_length(image, start + 3) + 14
+        bare_image = read(bare)
+        bare_start = bare_image.index(b"RUQ\x28\xb5\x2f\xfd")
+        self.assertEqual(image[start:start + length], bare_image[bare_start:bare_start + length])
+        self.assertEqual(self.pack("verify", bare).returncode, 0)
+        damaged = bytearray(image)
+        damaged[section_offsets(image)[".tavtbl"] + 60] ^= 1
+        write(self.path("damaged.exe"), damaged)
+        result = self.pack("verify", self.path("damaged.exe"), check=False)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("damaged entry table", result.stderr)
+
     def test_two_builds_of_the_same_folder_are_identical(self):
         # Large enough for the compressor to split it into several jobs: the
         # bytes must not depend on how many threads share them.
@@ -417,6 +438,12 @@ class ToolTest:
                       os.path.join(root, "a.exe")],
                      ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
                       "--subsystem", "native"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--cache-check", "sometimes"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--cache-check", "metadata", "--spec", "C:\\Shared\\{VERSION}"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--cache-check", "metadata", "--no-entry-table"],
                      ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
                      ["frobnicate"]):
             with self.subTest(args=args[-2:]):

@@ -7,7 +7,8 @@
 
 std::vector<unsigned char> packInMemory(const std::vector<TestEntry>& entries,
                                         const WriterSettings& settings, size_t pieceSize,
-                                        std::string& error) {
+                                        std::string& error,
+                                        std::vector<unsigned char>* entryTable) {
   char* buffer = nullptr;
   size_t length = 0;
   std::FILE* out = open_memstream(&buffer, &length);
@@ -27,6 +28,7 @@ std::vector<unsigned char> packInMemory(const std::vector<TestEntry>& entries,
       ok = ok && writer.endEntry(error);
     }
     ok = ok && writer.finish(error);
+    if (ok && entryTable != nullptr) *entryTable = writer.entryTable();
     // finish() flushes, which brings `length` up to date.
     if (ok && writer.bytesWritten() != length) {
       ok = false;

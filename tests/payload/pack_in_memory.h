@@ -12,6 +12,8 @@ struct TestEntry {
 
 // The attached data for `entries`, each entry's contents added in pieces of
 // `pieceSize` bytes. Empty, with the writer's reason in `error`, on failure.
+// The writer's entry table goes to `entryTable` when given.
 std::vector<unsigned char> packInMemory(const std::vector<TestEntry>& entries,
                                         const WriterSettings& settings, size_t pieceSize,
-                                        std::string& error);
+                                        std::string& error,
+                                        std::vector<unsigned char>* entryTable = nullptr);

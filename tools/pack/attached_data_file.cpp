@@ -7,7 +7,9 @@
 
 #include "errors.h"
 #include "host_system.h"
+#include "launcher/stamped_configuration.h"
 #include "payload/format.h"
+#include "pe_image.h"
 
 namespace {
 
@@ -44,6 +46,33 @@ AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size) 
   return firstCandidate;
 }
 
+EntryTableLocation locateEntryTable(const unsigned char* data, size_t size) {
+  PeHeaders headers;
+  if (!readPeHeaders(data, size < 65536 ? size : 65536, headers).empty()) return {};
+  const PeSection* const configuration = headers.section(kConfigurationSection);
+  if (configuration == nullptr || configuration->rawSize < sizeof(StampedConfiguration) ||
+      uint64_t{configuration->rawOffset} + sizeof(StampedConfiguration) > size) {
+    return {};
+  }
+  StampedConfiguration block;
+  std::memcpy(&block, data + configuration->rawOffset, sizeof block);
+  LauncherConfiguration read;
+  if (!readStampedConfiguration(block, read) || read.entryTableRva == 0) return {};
+  for (const PeSection& s : headers.sections) {
+    if (read.entryTableRva < s.virtualAddress ||
+        read.entryTableRva - s.virtualAddress >= s.rawSize) {
+      continue;
+    }
+    const uint64_t offset = uint64_t{s.rawOffset} + (read.entryTableRva - s.virtualAddress);
+    if (offset + read.entryTableLength > size ||
+        read.entryTableRva - s.virtualAddress + uint64_t{read.entryTableLength} > s.rawSize) {
+      return {};
+    }
+    return {true, static_cast<size_t>(offset), read.entryTableLength};
+  }
+  return {};
+}
+
 AttachedDataFile loadAttachedData(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw UserError(shownPath(file) + ": cannot open");
@@ -56,5 +85,6 @@ AttachedDataFile loadAttachedData(const std::filesystem::path& file) {
   if (!in) throw UserError(shownPath(file) + ": cannot read");
   loaded.location = locateAttachedData(loaded.bytes.data(), loaded.bytes.size());
   if (!loaded.location.found) throw UserError(shownPath(file) + ": no attached data found");
+  loaded.table = locateEntryTable(loaded.bytes.data(), loaded.bytes.size());
   return loaded;
 }

@@ -23,12 +23,22 @@ struct AttachedDataLocation {
 // packed inside (stored verbatim when incompressible) is never taken first.
 AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size);
 
+// Where a launcher's stamped configuration places its entry table in the
+// file; absent for a raw attached-data file and for a launcher without one.
+struct EntryTableLocation {
+  bool found = false;
+  size_t offset = 0;
+  size_t length = 0;
+};
+EntryTableLocation locateEntryTable(const unsigned char* data, size_t size);
+
 struct AttachedDataFile {
   std::vector<unsigned char> bytes;
   AttachedDataLocation location;
+  EntryTableLocation table;
   const unsigned char* input() const { return bytes.data() + location.offset + 3; }
 };
 
 // Throws a UserError naming the file when it cannot be read or holds no
-// attached data.
+// attached data. Finds the entry table too, when the file has one.
 AttachedDataFile loadAttachedData(const std::filesystem::path& file);

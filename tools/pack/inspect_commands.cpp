@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "host_system.h"
 #include "json.h"
+#include "payload/entry_table.h"
 #include "payload/format.h"
 #include "unicode.h"
 
@@ -79,14 +80,28 @@ class ListHandler : public EntryHandler {
   size_t count_ = 0;
 };
 
-// Checks what a launcher relies on: every checksum, and names that Windows
-// creates as they stand, each in a place of its own.
+// Checks what a launcher relies on: every checksum, names that Windows
+// creates as they stand, each in a place of its own, and an entry table, when
+// there is one, that agrees with the stream entry by entry.
 class VerifyHandler : public EntryHandler {
  public:
-  explicit VerifyHandler(const std::string& shownName) : shownName_(shownName) {}
+  VerifyHandler(const std::string& shownName, const EntryTableView* table)
+      : shownName_(shownName), table_(table) {}
   void begin(const EntryHeader& entry) override {
     entry_ = entry;
     crc_ = 0;
+    decoded_ += entryHeaderBytes(entry.name.size());
+    if (table_ != nullptr) {
+      if (entries_ >= table_->entryCount) fail("not in the entry table");
+      const TableEntry listed = tableEntry(*table_, static_cast<uint32_t>(entries_));
+      if (std::u16string(listed.name, listed.nameLength) != entry.name ||
+          listed.size != entry.size || listed.checksum != entry.checksum ||
+          listed.contentOffset != decoded_) {
+        fail("the entry table lists \"" + toUtf8(std::u16string(listed.name, listed.nameLength)) +
+             "\" here, or other values for it");
+      }
+    }
+    decoded_ += entry.size;
     std::string problem = entryNameProblem(entry.name);
     const std::u16string clash = problem.empty() ? names_.add(entry.name) : std::u16string();
     if (!clash.empty())
@@ -111,6 +126,13 @@ class VerifyHandler : public EntryHandler {
   }
   size_t entries() const { return entries_; }
   uint64_t bytes() const { return bytes_; }
+  // After the last entry: the table lists no more than the stream holds.
+  void finish() const {
+    if (table_ != nullptr && table_->entryCount != entries_) {
+      throw UserError(shownName_ + ": the entry table lists " + std::to_string(table_->entryCount) +
+                      " entries, the attached data " + std::to_string(entries_));
+    }
+  }
 
  private:
   [[noreturn]] void fail(const std::string& problem) {
@@ -118,6 +140,8 @@ class VerifyHandler : public EntryHandler {
   }
 
   std::string shownName_;
+  const EntryTableView* table_;
+  uint64_t decoded_ = 0;
   EntryHeader entry_;
   uint32_t crc_ = 0;
   EntryNameSet names_;
@@ -127,8 +151,19 @@ class VerifyHandler : public EntryHandler {
 
 // Decodes everything and checks it; throws a UserError at the first fault.
 VerifyHandler verifyAll(const AttachedDataFile& file, const std::string& shownName) {
-  VerifyHandler verifier(shownName);
+  EntryTableView table;
+  if (file.table.found) {
+    const char* const problem = entryTableProblem(
+        file.bytes.data() + file.table.offset, file.table.length, file.location.inputLength,
+        attachedDataEdgeCrc(file.input(), file.location.inputLength), table);
+    if (problem != nullptr) {
+      throw UserError(shownName + ": damaged entry table: " + problem +
+                      " (the launcher ignores it and decodes everything at every start)");
+    }
+  }
+  VerifyHandler verifier(shownName, file.table.found ? &table : nullptr);
   readEntries(file, shownName, verifier);
+  verifier.finish();
   if (!file.location.trailerMatches) {
     throw UserError(shownName + ": damaged attached data: the trailer does not match the frame");
   }

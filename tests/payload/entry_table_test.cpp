@@ -1,0 +1,91 @@
+#include "payload/entry_table.h"
+
+#include <gtest/gtest.h>
+#include <zstd.h>
+
+#include "pack_in_memory.h"
+#include "payload/format.h"
+#include "test_data.h"
+
+namespace {
+
+struct Packed {
+  std::vector<unsigned char> data, table;
+  const unsigned char* input() const { return data.data() + kAttachedHeaderSize; }
+  uint64_t inputLength() const { return data.size() - kAttachedHeaderSize; }
+  const char* problem(EntryTableView& view) const {
+    return entryTableProblem(table.data(), table.size(), inputLength(),
+                             attachedDataEdgeCrc(input(), inputLength()), view);
+  }
+};
+
+Packed pack(const std::vector<TestEntry>& entries) {
+  Packed packed;
+  std::string error;
+  packed.data = packInMemory(entries, {3, 0}, 65536, error, &packed.table);
+  EXPECT_FALSE(packed.data.empty()) << error;
+  return packed;
+}
+
+// Recomputes the table's own checksum after a deliberate change, so that only
+// the change is judged.
+void resealTable(std::vector<unsigned char>& table) {
+  storeU32(table.data() + table.size() - 4, extendCrc(0, table.data(), table.size() - 4));
+}
+
+TEST(EntryTable, ListsEachEntryWhereTheDecodedStreamHoldsIt) {
+  const std::vector<TestEntry> entries = {{u"app.exe", patternedBytes(200000, 1)},
+                                          {u"empty.txt", ""},
+                                          {u"a\\b\\deep.bin", patternedBytes(70000, 2)}};
+  const Packed packed = pack(entries);
+  EntryTableView view;
+  ASSERT_EQ(packed.problem(view), nullptr);
+  ASSERT_EQ(view.entryCount, entries.size());
+
+  std::vector<unsigned char> decoded(view.decodedLength);
+  const size_t frame = packed.inputLength() - kAttachedTrailerSize;
+  ASSERT_EQ(ZSTD_decompress(decoded.data(), decoded.size(), packed.input(), frame),
+            view.decodedLength);
+  uint64_t contents = 0;
+  for (uint32_t i = 0; i < view.entryCount; ++i) {
+    const TableEntry listed = tableEntry(view, i);
+    EXPECT_EQ(std::u16string(listed.name, listed.nameLength), entries[i].name);
+    EXPECT_EQ(listed.name[listed.nameLength], 0);
+    ASSERT_EQ(listed.size, entries[i].contents.size());
+    EXPECT_EQ(listed.checksum, contentChecksum(entries[i].contents.data(), listed.size));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(decoded.data()) + listed.contentOffset,
+                          listed.size),
+              entries[i].contents);
+    contents += listed.size;
+  }
+  EXPECT_EQ(view.contentBytes, contents);
+}
+
+TEST(EntryTable, IsTrustedOnlyWhenWholeAndWrittenForTheseAttachedData) {
+  const Packed packed = pack({{u"app.exe", patternedBytes(9000, 3)}, {u"b.txt", "bee"}});
+  EntryTableView view;
+  ASSERT_EQ(packed.problem(view), nullptr);
+
+  const auto damaged = [&](const char* what, auto change, bool reseal) {
+    Packed copy = packed;
+    change(copy);
+    if (reseal) resealTable(copy.table);
+    EXPECT_NE(copy.problem(view), nullptr) << what;
+  };
+  damaged(
+      "a flipped byte", [](Packed& p) { p.table[60] ^= 1; }, false);
+  damaged(
+      "cut short", [](Packed& p) { p.table.resize(p.table.size() - 8); }, false);
+  damaged(
+      "a size that moves the next entry", [](Packed& p) { ++p.table[kEntryTableHeaderSize + 8]; },
+      true);
+  damaged(
+      "a name running into the next", [](Packed& p) { ++p.table[kEntryTableHeaderSize + 24]; },
+      true);
+  damaged(
+      "other attached data", [](Packed& p) { p.data[p.data.size() - 20] ^= 1; }, false);
+  damaged(
+      "another input length", [](Packed& p) { p.data.push_back(0); }, false);
+}
+
+}  // namespace
