@@ -19,9 +19,9 @@ constexpr uint32_t kMaxCheckThreads = 8;
 
 // What is known of an entry's file, one byte per entry of the table.
 enum EntryState : unsigned char {
-  kEntryWhole = 0,     // holds the entry's contents: left alone
-  kEntryToWrite = 1,   // missing or different: written
-  kEntryToCheck = 2,   // not known yet
+  kEntryWhole = 0,    // holds the entry's contents: left alone
+  kEntryToWrite = 1,  // missing or different: written
+  kEntryToCheck = 2,  // not known yet
 };
 
 // Checks the file below `targetDirectory` of each entry whose state is

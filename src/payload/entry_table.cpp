@@ -7,8 +7,8 @@
 AttachedEdges attachedEdges(uint64_t inputLength) {
   AttachedEdges edges;
   edges.headLength = inputLength < kAttachedEdgeBytes ? inputLength : kAttachedEdgeBytes;
-  edges.tailOffset = inputLength < 2 * kAttachedEdgeBytes ? edges.headLength
-                                                          : inputLength - kAttachedEdgeBytes;
+  edges.tailOffset =
+      inputLength < 2 * kAttachedEdgeBytes ? edges.headLength : inputLength - kAttachedEdgeBytes;
   edges.tailLength = inputLength - edges.tailOffset;
   return edges;
 }
@@ -56,7 +56,8 @@ const char* entryTableProblem(const unsigned char* table, size_t size, uint64_t 
     const unsigned char* const record = table + kEntryTableHeaderSize + i * kEntryRecordSize;
     const uint64_t nameStart = loadU32(record + 20);
     const uint64_t nameLength = loadU16(record + 24);
-    if (nameLength == 0 || nameLength >= kEntryNameCapacity || nameStart + nameLength >= poolUnits) {
+    if (nameLength == 0 || nameLength >= kEntryNameCapacity ||
+        nameStart + nameLength >= poolUnits) {
       return "a name outside the pool";
     }
     for (uint64_t unit = 0; unit < nameLength; ++unit) {

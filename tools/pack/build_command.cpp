@@ -66,14 +66,22 @@ const char kBuildUsage[] =
     "largest image Windows loads.\n";
 
 const std::vector<OptionSpec> kBuildOptions = {
-    {"--output", "-o", true},          {"--child", nullptr, true},
-    {"--subsystem", nullptr, true},    {"--product", nullptr, true},
-    {"--company", nullptr, true},      {"--version", nullptr, true},
-    {"--file-version", nullptr, true}, {"--product-version", nullptr, true},
-    {"--description", nullptr, true},  {"--spec", nullptr, true},
-    {"--icon", nullptr, true},         {"--level", nullptr, true},
-    {"--threads", nullptr, true},      {"--cache-check", nullptr, true},
-    {"--no-entry-table", nullptr, false}, {"--help", "-h", false},
+    {"--output", "-o", true},
+    {"--child", nullptr, true},
+    {"--subsystem", nullptr, true},
+    {"--product", nullptr, true},
+    {"--company", nullptr, true},
+    {"--version", nullptr, true},
+    {"--file-version", nullptr, true},
+    {"--product-version", nullptr, true},
+    {"--description", nullptr, true},
+    {"--spec", nullptr, true},
+    {"--icon", nullptr, true},
+    {"--level", nullptr, true},
+    {"--threads", nullptr, true},
+    {"--cache-check", nullptr, true},
+    {"--no-entry-table", nullptr, false},
+    {"--help", "-h", false},
 };
 
 std::string readWholeFile(const fs::path& path) {

@@ -17,8 +17,7 @@ void EntryTableBuilder::add(const std::u16string& name, uint64_t size, uint32_t 
 
 bool EntryTableBuilder::fits() const { return records_.size() <= kEntryTableCapacity; }
 
-std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength,
-                                                     uint32_t edgeCrc) const {
+std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength, uint32_t edgeCrc) const {
   const size_t poolStart = kEntryTableHeaderSize + records_.size() * kEntryRecordSize;
   const size_t poolEnd = poolStart + 2 * pool_.size();
   const size_t length = (poolEnd + 3) / 4 * 4 + 4;

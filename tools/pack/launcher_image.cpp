@@ -165,8 +165,8 @@ void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecks
   unsigned char* const optional = image + stub_.optionalOffset;
   storeU32(optional + pe::kSizeOfInitializedData,
            loadU32(optional + pe::kSizeOfInitializedData) + resourceRaw + payloadRaw + tableRaw);
-  const uint64_t imageEnd = entryTable.empty() ? uint64_t{payloadRva_} + length
-                                               : uint64_t{tableRva} + entryTable.size();
+  const uint64_t imageEnd =
+      entryTable.empty() ? uint64_t{payloadRva_} + length : uint64_t{tableRva} + entryTable.size();
   storeU32(optional + pe::kSizeOfImage,
            static_cast<uint32_t>(alignUp(imageEnd, stub_.sectionAlignment)));
   storeU16(optional + pe::kSubsystem, settings_.subsystem);
@@ -269,8 +269,7 @@ std::string launcherImageProblem(const std::filesystem::path& file) {
         tableSection->virtualSize != read.entryTableLength) {
       return "the configuration places the entry table outside its section";
     }
-    const std::vector<unsigned char> table =
-        readAt(tableSection->rawOffset, read.entryTableLength);
+    const std::vector<unsigned char> table = readAt(tableSection->rawOffset, read.entryTableLength);
     const AttachedEdges edges = attachedEdges(read.inputLength);
     std::vector<unsigned char> ends = readAt(start + kAttachedHeaderSize, edges.headLength);
     const std::vector<unsigned char> tail =
