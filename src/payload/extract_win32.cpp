@@ -13,6 +13,7 @@
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
+#include "payload/unpack_progress.h"
 #include "target/directories.h"
 #include "target/directory_lock.h"
 
@@ -33,12 +34,13 @@ bool stagingTree = false;
 unsigned char entryStates[kEntryTableCapacity];
 
 // The stream has no index: contents of a file already in place are still
-// decoded, and dropped.
-void skipContents(uint64_t remaining) {
+// decoded, and dropped. They count as done where the progress counts them.
+void skipContents(uint64_t remaining, bool counted) {
   while (remaining > 0) {
     const size_t piece =
         remaining < kContentChunkSize ? static_cast<size_t>(remaining) : kContentChunkSize;
     readContentPiece(piece, chunkBuffer);
+    if (counted) countUnpackedBytes(piece);
     remaining -= piece;
   }
 }
@@ -83,10 +85,11 @@ void unpackCheckedEntry(const Utf16Unit* targetDirectory) {
   const bool mayExist = !isEntryDirectoryMadeThisRun(writtenPath);
   if (mayExist &&
       fileChecksum(writtenPath, mainCheckBuffer(), kCheckBufferSize) == entry.checksum) {
-    skipContents(entry.size);
+    skipContents(entry.size, /*counted=*/true);
   } else {
     writeEntry();
   }
+  countUnpackedEntry();
 }
 
 // Decodes every entry up to the end-of-list entry, checking each file.
@@ -126,9 +129,10 @@ void repairFromTable(const Utf16Unit* targetDirectory, const EntryTableView& tab
     joinEntryPath(targetDirectory, entry.name);
     if (entryStates[index] == kEntryToWrite) {
       writeEntry();
+      countUnpackedEntry();
       --toWrite;
     } else {
-      skipContents(entry.size);
+      skipContents(entry.size, /*counted=*/false);
     }
   }
 }
@@ -141,6 +145,11 @@ void unpackWithTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
   const uint32_t toWrite = checkFilesAgainstTable(table, targetDirectory, entryStates);
   if (table.entryCount > 0) joinEntryPath(targetDirectory, tableEntry(table, 0).name);
   if (toWrite == 0) return;
+  uint64_t bytes = 0;
+  for (uint32_t i = 0; i < table.entryCount; ++i) {
+    if (entryStates[i] == kEntryToWrite) bytes += tableEntry(table, i).size;
+  }
+  beginUnpackProgress(bytes, toWrite);
   openPayloadReader(input.data, input.length);
   repairFromTable(targetDirectory, table, toWrite);
   closePayloadReader();
@@ -165,6 +174,8 @@ void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
   if (table != nullptr && !stagingTree) {
     unpackWithTable(targetDirectory, input, *table);
   } else {
+    // Without a table the totals are unknown, and nothing is shown.
+    if (table != nullptr) beginUnpackProgress(table->contentBytes, table->entryCount);
     openPayloadReader(input.data, input.length);
     unpackInOnePass(targetDirectory);
     closePayloadReader();
@@ -174,5 +185,6 @@ void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
   } else {
     removeStagingFolder();
   }
+  finishUnpackProgress();
   unlockTargetDirectory();
 }

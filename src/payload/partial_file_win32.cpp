@@ -10,6 +10,7 @@
 #include "payload/native_path.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
+#include "payload/unpack_progress.h"
 
 namespace {
 
@@ -230,6 +231,7 @@ void writeContents(HANDLE file, uint64_t remaining) {
       discardPartialFileAndFail(file, "Error, couldn't unpack file to target path.",
                                 GetLastError());
     }
+    countUnpackedBytes(size);
     remaining -= size;
   }
 }
