@@ -1,8 +1,19 @@
-# Host build: portable code with the system's zstd, zlib and GoogleTest.
+# Host build: portable code with the system's zstd, libdeflate and
+# GoogleTest.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
-find_package(ZLIB REQUIRED)
 find_package(GTest REQUIRED)
+# zlib only as the tests' reference for the checksum.
+find_package(ZLIB REQUIRED)
+
+# libdeflate-dev's static library: tavmor-pack gains no shared library that a
+# machine may lack, and carries the same libdeflate version as tavmor-pack.exe
+# (TavmorLibdeflate.cmake), so both compress the default icon alike.
+find_path(TAVMOR_LIBDEFLATE_INCLUDE libdeflate.h REQUIRED)
+find_library(TAVMOR_LIBDEFLATE NAMES libdeflate.a REQUIRED)
+add_library(tavmor_libdeflate STATIC IMPORTED)
+set_target_properties(tavmor_libdeflate PROPERTIES IMPORTED_LOCATION ${TAVMOR_LIBDEFLATE}
+                                                   INTERFACE_INCLUDE_DIRECTORIES ${TAVMOR_LIBDEFLATE_INCLUDE})
 
 option(TAVMOR_SANITIZE "Build host tests with AddressSanitizer and UBSan" ON)
 set(TAVMOR_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
@@ -13,7 +24,7 @@ set(TAVMOR_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
 function(tavmor_portable_library name zstd)
   add_library(${name} STATIC ${TAVMOR_PORTABLE_SOURCES})
   target_include_directories(${name} PUBLIC ${TAVMOR_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${zstd} ZLIB::ZLIB PRIVATE tavmor_warnings)
+  target_link_libraries(${name} PUBLIC ${zstd} tavmor_libdeflate PRIVATE tavmor_warnings)
 endfunction()
 tavmor_portable_library(tavmor_portable PkgConfig::ZSTD)
 tavmor_portable_library(tavmor_portable_sanitized PkgConfig::ZSTD)

@@ -1,8 +1,9 @@
 # tavmor-pack.exe (windows preset, included from tools/pack): the tool's
 # sources with host_system_win32.cpp, the portable code, zstd with its
-# compressor, compressing on every core with zstd's own Windows threads, and
-# the launcher stub this preset builds. Static like every program here: it
-# imports system DLLs only.
+# compressor, compressing on every core with zstd's own Windows threads,
+# libdeflate's CRC-32 and zlib-format compressor (the default icon's PNG
+# image), and the launcher stub this preset builds. Static like every program
+# here: it imports system DLLs only.
 file(GLOB tavmor_zstd_sources ${TAVMOR_ZSTD_SOURCE}/lib/common/*.c
      ${TAVMOR_ZSTD_SOURCE}/lib/compress/*.c ${TAVMOR_ZSTD_SOURCE}/lib/decompress/*.c)
 add_library(tavmor_zstd_full STATIC ${tavmor_zstd_sources})
@@ -12,9 +13,11 @@ target_compile_definitions(tavmor_zstd_full PRIVATE ZSTD_MULTITHREAD ZSTD_DISABL
 # Packing speed comes from here: -O3 as zstd's own build, not the preset's -Os.
 target_compile_options(tavmor_zstd_full PRIVATE -O3 -w)
 
+tavmor_libdeflate_compressor_library(tavmor_libdeflate_compressor tavmor_libdeflate)
+
 add_library(tavmor_pack_portable STATIC ${TAVMOR_PORTABLE_SOURCES})
 target_include_directories(tavmor_pack_portable PUBLIC ${TAVMOR_SOURCE_DIR}/src)
-target_link_libraries(tavmor_pack_portable PUBLIC tavmor_zstd_full tavmor_zlib
+target_link_libraries(tavmor_pack_portable PUBLIC tavmor_zstd_full tavmor_libdeflate_compressor
                                            PRIVATE tavmor_warnings)
 
 set(TAVMOR_EMBEDDED_STUB ${CMAKE_BINARY_DIR}/tavmor_launcher_stub.exe)

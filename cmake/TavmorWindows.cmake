@@ -1,17 +1,17 @@
-# Windows build: zstd's decoder from Debian's source package, zlib from
-# libz-mingw-w64-dev, GoogleTest from /usr/src/googletest, and tests run under
-# Wine with a prefix inside the build folder.
+# Windows build: zstd's decoder and libdeflate's CRC-32 from Debian's source
+# packages, GoogleTest from /usr/src/googletest, and tests run under Wine with
+# a prefix inside the build folder.
 include(TavmorZstdDecoder)
 # -O2 keeps the image small without giving up decoding speed.
 tavmor_zstd_decoder_library(tavmor_zstd_decoder)
 set_target_properties(tavmor_zstd_decoder PROPERTIES OUTPUT_NAME zstd_decoder)
 target_compile_options(tavmor_zstd_decoder PRIVATE -O2)
 
-find_library(TAVMOR_MINGW_ZLIB NAMES libz.a REQUIRED)
-find_path(TAVMOR_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
-add_library(tavmor_zlib STATIC IMPORTED)
-set_target_properties(tavmor_zlib PROPERTIES IMPORTED_LOCATION ${TAVMOR_MINGW_ZLIB}
-                                             INTERFACE_INCLUDE_DIRECTORIES ${TAVMOR_MINGW_ZLIB_INCLUDE})
+include(TavmorLibdeflate)
+# build/windows/libdeflate_crc32.a: bench/run links its checksum floor with it.
+tavmor_libdeflate_crc32_library(tavmor_libdeflate)
+set_target_properties(tavmor_libdeflate PROPERTIES OUTPUT_NAME deflate_crc32
+                                                   ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -59,7 +59,7 @@ set_target_properties(tavmor_launcher PROPERTIES OUTPUT_NAME tavmor_launcher)
 target_include_directories(tavmor_launcher PUBLIC ${TAVMOR_SOURCE_DIR}/src)
 target_compile_definitions(tavmor_launcher PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
 target_compile_options(tavmor_launcher PRIVATE -fno-exceptions -fno-rtti -Os)
-target_link_libraries(tavmor_launcher PUBLIC tavmor_zstd_decoder tavmor_zlib shell32
+target_link_libraries(tavmor_launcher PUBLIC tavmor_zstd_decoder tavmor_libdeflate shell32
                                       PRIVATE tavmor_warnings)
 
 add_executable(tavmor_launcher_stub WIN32 ${TAVMOR_SOURCE_DIR}/src/launcher/configuration_block.cpp)

@@ -1,10 +1,10 @@
 // The least work a start over an intact target directory can do besides
 // decoding: the CRC-32 of every file, through a read-only mapping of the
-// whole file, with zlib's crc32.
+// whole file, with libdeflate's CRC-32, the launcher's.
 //
 //   checksum_floor TARGET_DIRECTORY FILE_LIST
+#include <libdeflate.h>
 #include <windows.h>
-#include <zlib.h>
 
 #include <cstdint>
 
@@ -37,14 +37,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     if (view == nullptr) {
       ++missing;
     } else {
-      uLong crc = 0;
-      const Bytef* bytes = static_cast<const Bytef*>(view);
-      for (DWORD done = 0; done < size;) {
-        const DWORD piece = size - done < 0x40000000u ? size - done : 0x40000000u;
-        crc = crc32(crc, bytes + done, piece);
-        done += piece;
-      }
-      combined ^= static_cast<uint32_t>(crc);
+      combined ^= libdeflate_crc32(0, view, size);
       UnmapViewOfFile(view);
     }
     if (mapping != nullptr) CloseHandle(mapping);

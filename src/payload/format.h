@@ -25,11 +25,13 @@ constexpr size_t kEntryNameCapacity = 1024;
 // True when the three bytes at `data` are "RUQ"; each byte is compared alone.
 bool hasAttachedDataHeader(const unsigned char* data);
 
-// The checksum rule: the standard CRC-32 (zlib's crc32 from 0) of the
-// contents, with 0 replaced by 1. Checksum 0 stands for a missing file.
+// The checksum rule: the standard CRC-32 from 0 (the gzip and PNG one, as
+// zlib's crc32 computes it) of the contents, with 0 replaced by 1. Checksum 0
+// stands for a missing file.
 constexpr uint32_t checksumFromCrc(uint32_t crc) { return crc == 0 ? 1 : crc; }
 uint32_t contentChecksum(const void* data, size_t length);
-// Extends a running CRC-32 over any length, in pieces zlib's uInt accepts.
+// Extends a running CRC-32 (0 to start) over any length: the CRC of the
+// pieces one after another equals the CRC of all of them at once.
 uint32_t extendCrc(uint32_t crc, const void* data, uint64_t length);
 
 void storeU64(unsigned char* out, uint64_t value);

@@ -15,9 +15,10 @@
 //                           kVerifyFailed when one differs
 //
 // The report's format is in probe_report.h.
+#include <libdeflate.h>
 #include <windows.h>
-#include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -97,11 +98,11 @@ bool fileMatches(const std::wstring& path, unsigned long crc, unsigned long long
                                   nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   static unsigned char buffer[1 << 16];
-  uLong actual = crc32(0, nullptr, 0);
+  uint32_t actual = 0;
   unsigned long long total = 0;
   DWORD got = 0;
   while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    actual = crc32(actual, buffer, got);
+    actual = libdeflate_crc32(actual, buffer, got);
     total += got;
   }
   CloseHandle(file);

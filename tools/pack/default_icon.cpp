@@ -1,12 +1,14 @@
 #include "default_icon.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
+
+#include "payload/format.h"
 
 namespace {
 
@@ -128,8 +130,8 @@ void putPngChunk(std::string& out, const char* type, const std::string& data) {
   putU32BigEndian(out, static_cast<uint32_t>(data.size()));
   const std::string typed = std::string(type, 4) + data;
   out += typed;
-  putU32BigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
-                                                   static_cast<uInt>(typed.size()))));
+  // PNG's chunk CRC is the same CRC-32 as the attached data's checksums.
+  putU32BigEndian(out, extendCrc(0, typed.data(), typed.size()));
 }
 
 std::string pngImage(int size) {
@@ -140,12 +142,15 @@ std::string pngImage(int size) {
     rows.append(reinterpret_cast<const char*>(&rgba[static_cast<size_t>(y) * size * 4]),
                 static_cast<size_t>(size) * 4);
   }
-  uLongf packedSize = compressBound(rows.size());
-  std::string packed(packedSize, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-                reinterpret_cast<const Bytef*>(rows.data()), rows.size(), 9) != Z_OK) {
-    throw std::runtime_error("compressing the default icon failed");
-  }
+  // libdeflate's strongest level; its output depends on its version alone,
+  // which both tools share, so they write the same icon.
+  libdeflate_compressor* const compressor = libdeflate_alloc_compressor(12);
+  if (compressor == nullptr) throw std::runtime_error("cannot allocate the icon's compressor");
+  std::string packed(libdeflate_zlib_compress_bound(compressor, rows.size()), '\0');
+  const size_t packedSize =
+      libdeflate_zlib_compress(compressor, rows.data(), rows.size(), packed.data(), packed.size());
+  libdeflate_free_compressor(compressor);
+  if (packedSize == 0) throw std::runtime_error("compressing the default icon failed");
   packed.resize(packedSize);
   std::string header;
   putU32BigEndian(header, size);

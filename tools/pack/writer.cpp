@@ -2,8 +2,6 @@
 #define ZSTD_STATIC_LINKING_ONLY
 #include "writer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
