@@ -10,6 +10,7 @@
 #include "payload/existing_file.h"
 #include "payload/extract.h"
 #include "payload/format.h"
+#include "payload/frame_workers.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
@@ -112,28 +113,36 @@ bool headerMatches(const TableEntry& listed) {
   return true;
 }
 
-// Writes the `toWrite` entries the check marked, decoding the stream only as
-// far as the last of them. Should an entry's header differ from the table
-// after all, the rest of the stream is unpacked the single pass's way.
-void repairFromTable(const Utf16Unit* targetDirectory, const EntryTableView& table,
-                     uint32_t toWrite) {
-  for (uint32_t index = 0; index < table.entryCount && toWrite > 0; ++index) {
-    readEntryHeader(entry);
-    if (entry.nameLength == 0 || !headerMatches(tableEntry(table, index))) {
-      if (entry.nameLength != 0) {
-        unpackCheckedEntry(targetDirectory);
+// Writes the entries the check marked, decoding only the frames that hold
+// them, each as far as the last of them. Should an entry's header differ
+// from the table after all, the whole stream is unpacked the single pass's
+// way, which checks every file again.
+void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& input,
+                     const EntryTableView& table) {
+  for (uint32_t f = 0; f < table.frameCount; ++f) {
+    const TableFrame frame = tableFrame(table, f);
+    uint32_t end = frame.firstEntry + frame.entryCount;
+    while (end > frame.firstEntry && entryStates[end - 1] != kEntryToWrite) --end;
+    if (end == frame.firstEntry) continue;
+    openPayloadReader(input.data + frame.inputOffset, frame.compressedLength);
+    for (uint32_t index = frame.firstEntry; index < end; ++index) {
+      readEntryHeader(entry);
+      if (!headerMatches(tableEntry(table, index))) {
+        closePayloadReader();
+        openPayloadReader(input.data, input.length);
         unpackInOnePass(targetDirectory);
+        closePayloadReader();
+        return;
       }
-      return;
+      joinEntryPath(targetDirectory, entry.name);
+      if (entryStates[index] == kEntryToWrite) {
+        writeEntry();
+        countUnpackedEntry();
+      } else {
+        skipContents(entry.size, /*counted=*/false);
+      }
     }
-    joinEntryPath(targetDirectory, entry.name);
-    if (entryStates[index] == kEntryToWrite) {
-      writeEntry();
-      countUnpackedEntry();
-      --toWrite;
-    } else {
-      skipContents(entry.size, /*counted=*/false);
-    }
+    closePayloadReader();
   }
 }
 
@@ -150,9 +159,39 @@ void unpackWithTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
     if (entryStates[i] == kEntryToWrite) bytes += tableEntry(table, i).size;
   }
   beginUnpackProgress(bytes, toWrite);
-  openPayloadReader(input.data, input.length);
-  repairFromTable(targetDirectory, table, toWrite);
-  closePayloadReader();
+  repairFromTable(targetDirectory, input, table);
+}
+
+// A first start with a trusted table: the frames are decoded on every core
+// into the staged tree. A tree this run made holds nothing yet; one a killed
+// start left is checked against the table first. Every path is joined, and
+// every folder made, on this thread before any worker starts, so a path too
+// long aborts before anything is written.
+void unpackStagedTreeWithTable(const Utf16Unit* targetDirectory, const AttachedInput& input,
+                               const EntryTableView& table) {
+  copyText(stagedEntryPath, kStagedPathCapacity, stagedTreeRoot());
+  appendText(stagedEntryPath, kStagedPathCapacity, u"\\x");
+  const bool fresh = isEntryDirectoryMadeThisRun(stagedEntryPath);
+  for (uint32_t i = 0; i < table.entryCount; ++i) {
+    entryStates[i] = fresh ? kEntryToWrite : kEntryToCheck;
+  }
+  if (!fresh) checkFilesAgainstTable(table, stagedTreeRoot(), entryStates);
+  for (uint32_t i = 0; i < table.entryCount; ++i) {
+    const TableEntry listed = tableEntry(table, i);
+    joinEntryPath(targetDirectory, listed.name);
+    if (entryStates[i] != kEntryToWrite) continue;
+    copyText(stagedEntryPath, kStagedPathCapacity, stagedTreeRoot());
+    appendUnit(stagedEntryPath, kStagedPathCapacity, u'\\');
+    appendText(stagedEntryPath, kStagedPathCapacity, listed.name);
+    createEntryDirectories(stagedEntryPath);
+  }
+  beginUnpackProgress(table.contentBytes, table.entryCount);
+  if (unpackFramesInParallel(table, input.data, input.length, entryStates, stagedTreeRoot(),
+                             targetDirectory) == FramesOutcome::disagrees) {
+    openPayloadReader(input.data, input.length);
+    unpackInOnePass(targetDirectory);
+    closePayloadReader();
+  }
 }
 
 }  // namespace
@@ -173,9 +212,10 @@ void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
   stagingTree = beginStagedTree(targetPath);
   if (table != nullptr && !stagingTree) {
     unpackWithTable(targetDirectory, input, *table);
+  } else if (table != nullptr) {
+    unpackStagedTreeWithTable(targetDirectory, input, *table);
   } else {
     // Without a table the totals are unknown, and nothing is shown.
-    if (table != nullptr) beginUnpackProgress(table->contentBytes, table->entryCount);
     openPayloadReader(input.data, input.length);
     unpackInOnePass(targetDirectory);
     closePayloadReader();

@@ -43,6 +43,11 @@ void moveFileIntoPlace(const Utf16Unit* from, const Utf16Unit* entryPath);
 bool prepareRenameByHandle(const Utf16Unit* newPath, bool replace, unsigned char* request,
                            uint32_t* requestSize);
 
+// Read-only, hidden and system attributes make replacing a file fail.
+// Clears them from the file at `path`; true when there were any to clear.
+// Safe on any thread.
+bool clearBlockingAttributes(const Utf16Unit* path);
+
 // Scanners and indexers open a file the moment it appears or changes and
 // hold it for a moment. A sharing conflict is retried for up to about one
 // second per file before it is reported.

@@ -47,20 +47,6 @@ bool inStagedTree = false;
 
 unsigned char chunkBuffer[kContentChunkSize];
 
-// Read-only, hidden and system attributes make replacing a file fail.
-// Clears them from the file at `path`; true when there were any to clear.
-bool clearBlockingAttributes(const Utf16Unit* path) {
-  constexpr DWORD kBlocking =
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const DWORD attributes = GetFileAttributesW(wide(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-      (attributes & kBlocking) == 0) {
-    return false;
-  }
-  const DWORD kept = attributes & ~kBlocking;
-  return SetFileAttributesW(wide(path), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
-}
-
 // Creates `path` afresh, shared with nobody: no other process can read the
 // half-written file or write into it. Delete access lets the open handle
 // rename the file into place.
@@ -237,6 +223,18 @@ void writeContents(HANDLE file, uint64_t remaining) {
 }
 
 }  // namespace
+
+bool clearBlockingAttributes(const Utf16Unit* path) {
+  constexpr DWORD kBlocking =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      (attributes & kBlocking) == 0) {
+    return false;
+  }
+  const DWORD kept = attributes & ~kBlocking;
+  return SetFileAttributesW(wide(path), kept == 0 ? FILE_ATTRIBUTE_NORMAL : kept) != 0;
+}
 
 bool pauseBeforeRetry(int* pausesLeft) {
   if (*pausesLeft == 0) return false;

@@ -83,15 +83,19 @@ void markAllOld(const LauncherRun& run) {
 }
 
 // The tests of what a start writes and repairs run over a launcher with its
-// entry table, which checks the files it finds before decoding, and over one
-// without, which decodes everything and checks each file as it comes.
+// entry table and several frames, which decodes them on several threads on a
+// first start and checks the files it finds before decoding on a later one;
+// over the same attached data without the table, which the single pass
+// decodes front to back, checking each file as it comes; and over a launcher
+// whose attached data is one frame.
 class ExtractionPasses : public testing::TestWithParam<const char*> {
  protected:
   ExtractionPasses() { run.launcherName = GetParam(); }
   LauncherRun run;
 };
 INSTANTIATE_TEST_SUITE_P(BothPasses, ExtractionPasses,
-                         testing::Values("extraction_launcher", "extraction_single_pass_launcher"));
+                         testing::Values("extraction_launcher", "extraction_single_pass_launcher",
+                                         "extraction_single_frame_launcher"));
 
 TEST_P(ExtractionPasses, FirstRunWritesEveryFileAndPrintsNothing) {
   const ProcessResult result = run.start();

@@ -37,9 +37,21 @@ AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size) 
     if (std::memcmp(at, kSignature, sizeof kSignature) != 0) continue;
     const size_t offset = at - data;
     const size_t afterHeader = size - offset - kAttachedHeaderSize;
-    const size_t frameLength = ZSTD_findFrameCompressedSize(at + kAttachedHeaderSize, afterHeader);
-    if (!ZSTD_isError(frameLength) && trailerFits(data, size, offset, frameLength)) {
-      return {true, offset, frameLength + kAttachedTrailerSize, true};
+    // One frame or several, one after the other, up to the trailer.
+    size_t frameLength = 0;
+    for (;;) {
+      const size_t next = ZSTD_findFrameCompressedSize(at + kAttachedHeaderSize + frameLength,
+                                                       afterHeader - frameLength);
+      if (ZSTD_isError(next)) break;
+      frameLength += next;
+      if (trailerFits(data, size, offset, frameLength)) {
+        return {true, offset, frameLength + kAttachedTrailerSize, true};
+      }
+      if (afterHeader - frameLength < sizeof kSignature - kAttachedHeaderSize ||
+          std::memcmp(at + kAttachedHeaderSize + frameLength, kSignature + kAttachedHeaderSize,
+                      sizeof kSignature - kAttachedHeaderSize) != 0) {
+        break;
+      }
     }
     if (!firstCandidate.found) firstCandidate = {true, offset, afterHeader, false};
   }

@@ -17,8 +17,9 @@ struct AttachedDataLocation {
   bool trailerMatches = false;
 };
 
-// The first "RUQ" followed by the zstd frame magic whose frame is closed by a
-// matching trailer; failing that, the first "RUQ" with the frame magic. The
+// The first "RUQ" followed by the zstd frame magic whose frames (one, or
+// several one after the other) are closed by a matching trailer; failing
+// that, the first "RUQ" with the frame magic. The
 // header precedes everything it holds, so attached data of another launcher
 // packed inside (stored verbatim when incompressible) is never taken first.
 AttachedDataLocation locateAttachedData(const unsigned char* data, size_t size);

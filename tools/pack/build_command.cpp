@@ -60,6 +60,11 @@ const char kBuildUsage[] =
     "                            user's own folders; see docs/environment.md)\n"
     "  --no-entry-table          leave out the entry table: every start then\n"
     "                            decodes all attached data to check the files\n"
+    "  --frame-size KIB          cut the attached data into zstd frames of about\n"
+    "                            this many KiB of files each, which a first start\n"
+    "                            decodes on several cores (default 32768; a file\n"
+    "                            at least this large gets a frame of its own)\n"
+    "  --single-frame            one zstd frame for everything, decoded on one core\n"
     "\n"
     "A spec that is relative, outside the user's own folders or the same for\n"
     "every version gets a warning. The launcher must stay below 2 GiB, the\n"
@@ -81,6 +86,8 @@ const std::vector<OptionSpec> kBuildOptions = {
     {"--threads", nullptr, true},
     {"--cache-check", nullptr, true},
     {"--no-entry-table", nullptr, false},
+    {"--frame-size", nullptr, true},
+    {"--single-frame", nullptr, false},
     {"--help", "-h", false},
 };
 
@@ -173,6 +180,15 @@ int runBuild(const std::vector<std::string>& arguments) {
   compression.threads = parsed.has("--threads")
                             ? parseNumberOption("--threads", parsed.value("--threads"), 0, 256)
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  if (parsed.has("--single-frame") && parsed.has("--frame-size")) {
+    throw UserError("--single-frame and --frame-size exclude each other");
+  }
+  compression.frameSize =
+      parsed.has("--single-frame")
+          ? 0
+          : uint64_t{1024} *
+                static_cast<uint64_t>(parseNumberOption(
+                    "--frame-size", parsed.value("--frame-size", "32768"), 64, 1024 * 1024));
   const std::string cacheCheck = parsed.value("--cache-check", "content");
   if (cacheCheck != "content" && cacheCheck != "metadata") {
     throw UserError("--cache-check " + cacheCheck + ": expected content or metadata");

@@ -15,10 +15,15 @@ void EntryTableBuilder::add(const std::u16string& name, uint64_t size, uint32_t 
   contents_ += size;
 }
 
+void EntryTableBuilder::beginFrame(uint64_t inputOffset) {
+  frames_.push_back({inputOffset, decoded_, static_cast<uint32_t>(records_.size())});
+}
+
 bool EntryTableBuilder::fits() const { return records_.size() <= kEntryTableCapacity; }
 
 std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength, uint32_t edgeCrc) const {
-  const size_t poolStart = kEntryTableHeaderSize + records_.size() * kEntryRecordSize;
+  const size_t framesStart = kEntryTableHeaderSize + records_.size() * kEntryRecordSize;
+  const size_t poolStart = framesStart + frames_.size() * kFrameRecordSize;
   const size_t poolEnd = poolStart + 2 * pool_.size();
   const size_t length = (poolEnd + 3) / 4 * 4 + 4;
   std::vector<unsigned char> table(length, 0);
@@ -31,6 +36,7 @@ std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength, uint3
   storeU32(out + 32, edgeCrc);
   storeU32(out + 36, static_cast<uint32_t>(pool_.size()));
   storeU64(out + 40, contents_);
+  storeU32(out + 48, static_cast<uint32_t>(frames_.size()));
   for (size_t i = 0; i < records_.size(); ++i) {
     unsigned char* const record = out + kEntryTableHeaderSize + i * kEntryRecordSize;
     storeU64(record, records_[i].contentOffset);
@@ -39,6 +45,18 @@ std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength, uint3
     storeU32(record + 20, records_[i].nameStart);
     record[24] = static_cast<unsigned char>(records_[i].nameLength);
     record[25] = static_cast<unsigned char>(records_[i].nameLength >> 8);
+  }
+  const uint64_t framesEnd = inputLength - kAttachedTrailerSize;
+  for (size_t i = 0; i < frames_.size(); ++i) {
+    const bool last = i + 1 == frames_.size();
+    unsigned char* const record = out + framesStart + i * kFrameRecordSize;
+    storeU64(record, frames_[i].inputOffset);
+    storeU64(record + 8, (last ? framesEnd : frames_[i + 1].inputOffset) - frames_[i].inputOffset);
+    storeU64(record + 16, frames_[i].decodedOffset);
+    storeU32(record + 24, frames_[i].firstEntry);
+    storeU32(record + 28,
+             (last ? static_cast<uint32_t>(records_.size()) : frames_[i + 1].firstEntry) -
+                 frames_[i].firstEntry);
   }
   for (size_t i = 0; i < pool_.size(); ++i) {
     out[poolStart + 2 * i] = static_cast<unsigned char>(pool_[i]);

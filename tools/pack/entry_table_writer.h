@@ -9,6 +9,9 @@ class EntryTableBuilder {
  public:
   // One entry, as the attached data holds it.
   void add(const std::u16string& name, uint64_t size, uint32_t checksum);
+  // A new frame starts at `inputOffset` of the input, before the next entry
+  // added. The first frame starts at 0 without a call.
+  void beginFrame(uint64_t inputOffset);
   size_t entryCount() const { return records_.size(); }
   // Whether a launcher would check this many entries by their table.
   bool fits() const;
@@ -22,7 +25,12 @@ class EntryTableBuilder {
     uint32_t checksum, nameStart;
     uint16_t nameLength;
   };
+  struct Frame {
+    uint64_t inputOffset, decodedOffset;
+    uint32_t firstEntry;
+  };
   std::vector<Record> records_;
+  std::vector<Frame> frames_{Frame{0, 0, 0}};
   std::u16string pool_;
   uint64_t decoded_ = 0;
   uint64_t contents_ = 0;

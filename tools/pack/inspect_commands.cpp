@@ -1,5 +1,7 @@
 // tavmor-pack list, verify and extract: they read attached data through the
 // launcher's own payload reader.
+#include <zstd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -149,6 +151,42 @@ class VerifyHandler : public EntryHandler {
   uint64_t bytes_ = 0;
 };
 
+// Each frame the table lists is one whole zstd frame where it says, and
+// decodes on its own to exactly the part of the stream it claims, as a
+// worker of a first start decodes it.
+std::string tableFramesProblem(const AttachedDataFile& file, const EntryTableView& table) {
+  ZSTD_DCtx* const context = ZSTD_createDCtx();
+  if (context == nullptr) throw std::bad_alloc();
+  std::vector<unsigned char> block(ZSTD_DStreamOutSize());
+  std::string problem;
+  for (uint32_t f = 0; f < table.frameCount && problem.empty(); ++f) {
+    const TableFrame frame = tableFrame(table, f);
+    const uint64_t end =
+        f + 1 < table.frameCount ? tableFrame(table, f + 1).decodedOffset : table.decodedLength;
+    const unsigned char* const start = file.input() + frame.inputOffset;
+    const size_t whole = ZSTD_findFrameCompressedSize(start, frame.compressedLength);
+    if (ZSTD_isError(whole) || whole != frame.compressedLength) {
+      problem = "frame " + std::to_string(f + 1) + " is not one whole zstd frame";
+      break;
+    }
+    ZSTD_DCtx_reset(context, ZSTD_reset_session_only);
+    ZSTD_inBuffer input{start, static_cast<size_t>(frame.compressedLength), 0};
+    uint64_t decoded = 0;
+    size_t result = 1;
+    while (result != 0 && !ZSTD_isError(result)) {
+      ZSTD_outBuffer output{block.data(), block.size(), 0};
+      result = ZSTD_decompressStream(context, &output, &input);
+      decoded += output.pos;
+      if (output.pos == 0 && input.pos == input.size && result != 0) break;
+    }
+    if (result != 0 || decoded != end - frame.decodedOffset) {
+      problem = "frame " + std::to_string(f + 1) + " does not decode to the entries it lists";
+    }
+  }
+  ZSTD_freeDCtx(context);
+  return problem;
+}
+
 // Decodes everything and checks it; throws a UserError at the first fault.
 VerifyHandler verifyAll(const AttachedDataFile& file, const std::string& shownName) {
   EntryTableView table;
@@ -164,6 +202,10 @@ VerifyHandler verifyAll(const AttachedDataFile& file, const std::string& shownNa
   VerifyHandler verifier(shownName, file.table.found ? &table : nullptr);
   readEntries(file, shownName, verifier);
   verifier.finish();
+  if (file.table.found) {
+    const std::string problem = tableFramesProblem(file, table);
+    if (!problem.empty()) throw UserError(shownName + ": damaged entry table: " + problem);
+  }
   if (!file.location.trailerMatches) {
     throw UserError(shownName + ": damaged attached data: the trailer does not match the frame");
   }

@@ -72,6 +72,7 @@ bool AttachedDataWriter::open(std::FILE* out, const WriterSettings& settings, st
     if (ZSTD_isError(result)) return fail(error, zstdFailure(p.name, result));
   }
   out_ = out;
+  frameSize_ = settings.frameSize;
   compressed_.resize(ZSTD_CStreamOutSize());
   state_ = State::betweenEntries;
   return writeOut(kAttachedDataHeader, kAttachedHeaderSize, error);
@@ -82,6 +83,11 @@ bool AttachedDataWriter::beginEntry(const std::u16string& name, uint64_t size, u
   if (!expect(State::betweenEntries, "begin an entry", error)) return false;
   if (const char* fault = entryNameFault(name.data(), name.size())) return fail(error, fault);
   if (checksum == 0) return fail(error, "checksum 0 never describes contents");
+  // Frames are cut between entries, so that each decodes on its own into
+  // whole entries; a large entry sits alone in its frame.
+  if (frameSize_ > 0 && frameEntries_ > 0 && (frameDecoded_ >= frameSize_ || size >= frameSize_)) {
+    if (!endFrame(error)) return false;
+  }
   // name units, terminator, size, checksum: at most 1023 * 2 + 2 + 8 + 4 bytes.
   unsigned char header[kEntryNameCapacity * 2 + 12];
   size_t length = 0;
@@ -96,6 +102,8 @@ bool AttachedDataWriter::beginEntry(const std::u16string& name, uint64_t size, u
   length += 12;
   if (!compress(header, length, ZSTD_e_continue, error)) return false;
   table_.add(name, size, checksum);
+  frameDecoded_ += length + size;
+  ++frameEntries_;
   entrySize_ = size;
   entryChecksum_ = checksum;
   entryAdded_ = 0;
@@ -178,6 +186,14 @@ bool AttachedDataWriter::addFile(const std::u16string& name, std::FILE* file, st
   if (added != size || checksumFromCrc(entryCrc_) != entryChecksum_) return changed();
   failedOnInput_ = false;
   return endEntry(error);
+}
+
+bool AttachedDataWriter::endFrame(std::string& error) {
+  if (!compress(nullptr, 0, ZSTD_e_end, error)) return false;
+  table_.beginFrame(frameLength_);
+  frameDecoded_ = 0;
+  frameEntries_ = 0;
+  return true;
 }
 
 bool AttachedDataWriter::finish(std::string& error) {

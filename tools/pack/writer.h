@@ -25,6 +25,9 @@
 struct WriterSettings {
   int level = 19;
   int threads = 0;  // 0: compress on the calling thread
+  // Decoded bytes after which the next entry starts a new zstd frame, and an
+  // entry of at least this size gets a frame of its own; 0: one frame.
+  uint64_t frameSize = 0;
 };
 
 class AttachedDataWriter {
@@ -91,7 +94,14 @@ class AttachedDataWriter {
   bool compress(const void* data, size_t length, ZSTD_EndDirective directive, std::string& error);
   bool writeOut(const void* data, size_t length, std::string& error);
 
+  // Ends the current frame; the next entry starts another.
+  bool endFrame(std::string& error);
+
   State state_ = State::closed;
+  uint64_t frameSize_ = 0;
+  // Decoded bytes and entries in the current frame.
+  uint64_t frameDecoded_ = 0;
+  uint64_t frameEntries_ = 0;
   std::FILE* out_ = nullptr;
   std::function<void(const unsigned char*, size_t)> observer_;
   bool failedOnInput_ = false;
