@@ -211,6 +211,33 @@ TEST(EntryTable, AStartThatFindsEveryFileWholeDecodesNothing) {
   expectNoPartialFiles(run);
 }
 
+TEST(Frames, ARepairDecodesOnlyTheFramesOfTheFilesItWrites) {
+  // The launcher's first frame is damaged: a first start, whose workers
+  // decode every frame, fails with the single pass's message and shows no
+  // target directory.
+  LauncherRun run;
+  const ProcessResult first = run.start("extraction_first_frame_block_launcher");
+  EXPECT_EQ(first.standardOutput, "Error, couldn't decode attached data.\r\n");
+  EXPECT_EQ(first.standardError, "");
+  EXPECT_EQ(first.exitCode, 2u);
+  EXPECT_FALSE(pathExists(run.target()));
+
+  // The last file, alone in the last frame, is repaired without a look at
+  // the damaged frame, and nothing else is written.
+  ASSERT_EQ(run.start("extraction_launcher").exitCode, 0u);
+  writeWholeFile(run.file("zz-last-incompressible.bin"), "damaged");
+  markAllOld(run);
+  const ProcessResult repair = run.start("extraction_first_frame_block_launcher");
+  EXPECT_EQ(repair.standardOutput + repair.standardError, "");
+  EXPECT_EQ(repair.exitCode, 0u);
+  for (const char* name : kFiles) {
+    EXPECT_EQ(hasOldWriteTime(run.file(name)), std::string(name) != "zz-last-incompressible.bin")
+        << name;
+  }
+  expectAllFilesIntact(run);
+  expectNoPartialFiles(run);
+}
+
 TEST(Extraction, CutAttachedDataFailsMidEntryAndIsRepairedLater) {
   LauncherRun run;
   const ProcessResult cut = run.start("extraction_cut_launcher");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zstd.h>
 
+#include "entry_walk.h"
 #include "pack_in_memory.h"
 #include "payload/format.h"
 #include "test_data.h"
@@ -19,10 +20,10 @@ struct Packed {
   }
 };
 
-Packed pack(const std::vector<TestEntry>& entries) {
+Packed pack(const std::vector<TestEntry>& entries, uint64_t frameSize = 0) {
   Packed packed;
   std::string error;
-  packed.data = packInMemory(entries, {3, 0}, 65536, error, &packed.table);
+  packed.data = packInMemory(entries, {3, 0, frameSize}, 65536, error, &packed.table);
   EXPECT_FALSE(packed.data.empty()) << error;
   return packed;
 }
@@ -59,6 +60,38 @@ TEST(EntryTable, ListsEachEntryWhereTheDecodedStreamHoldsIt) {
     contents += listed.size;
   }
   EXPECT_EQ(view.contentBytes, contents);
+}
+
+TEST(EntryTable, FramesCutAtEntriesDecodeAloneAndAsOneStream) {
+  // 100 KB frames: the two small files share one, the large ones get one
+  // each, and the end of the list rides in the last.
+  const std::vector<TestEntry> entries = {{u"app.exe", patternedBytes(150000, 4)},
+                                          {u"a.txt", patternedBytes(30000, 5)},
+                                          {u"b.txt", patternedBytes(30000, 6)},
+                                          {u"c.bin", patternedBytes(250000, 7)}};
+  const Packed packed = pack(entries, 100000);
+  EntryTableView view;
+  ASSERT_EQ(packed.problem(view), nullptr);
+  ASSERT_EQ(view.frameCount, 3u);
+  const uint32_t firsts[] = {0, 1, 3};
+  for (uint32_t f = 0; f < view.frameCount; ++f) {
+    const TableFrame frame = tableFrame(view, f);
+    EXPECT_EQ(frame.firstEntry, firsts[f]);
+    // Each frame decodes on its own to its part of the stream.
+    const uint64_t end =
+        f + 1 < view.frameCount ? tableFrame(view, f + 1).decodedOffset : view.decodedLength;
+    std::vector<unsigned char> decoded(end - frame.decodedOffset + 1);
+    EXPECT_EQ(ZSTD_decompress(decoded.data(), decoded.size(), packed.input() + frame.inputOffset,
+                              frame.compressedLength),
+              end - frame.decodedOffset)
+        << "frame " << f;
+  }
+  // A streaming reader reads the frames one after the other as one list.
+  const WalkResult walk = walkEntries(packed.data.data(), packed.data.size());
+  ASSERT_EQ(walk.outcome, WalkOutcome::complete);
+  ASSERT_EQ(walk.entries.size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i)
+    EXPECT_TRUE(walk.entries[i].contents == entries[i].contents);
 }
 
 TEST(EntryTable, IsTrustedOnlyWhenWholeAndWrittenForTheseAttachedData) {
