@@ -62,7 +62,7 @@ const char kBuildUsage[] =
     "                            decodes all attached data to check the files\n"
     "  --frame-size KIB          cut the attached data into zstd frames of about\n"
     "                            this many KiB of files each, which a first start\n"
-    "                            decodes on several cores (default 32768; a file\n"
+    "                            decodes on several cores (default 65536; a file\n"
     "                            at least this large gets a frame of its own)\n"
     "  --single-frame            one zstd frame for everything, decoded on one core\n"
     "\n"
@@ -188,7 +188,7 @@ int runBuild(const std::vector<std::string>& arguments) {
           ? 0
           : uint64_t{1024} *
                 static_cast<uint64_t>(parseNumberOption(
-                    "--frame-size", parsed.value("--frame-size", "32768"), 64, 1024 * 1024));
+                    "--frame-size", parsed.value("--frame-size", "65536"), 64, 1024 * 1024));
   const std::string cacheCheck = parsed.value("--cache-check", "content");
   if (cacheCheck != "content" && cacheCheck != "metadata") {
     throw UserError("--cache-check " + cacheCheck + ": expected content or metadata");
