@@ -1,9 +1,24 @@
 #include "diag/report.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+std::atomic<void (*)()> beforeFatalMessage{nullptr};
+
+}  // namespace
+
+void setBeforeFatalMessage(void (*before)()) { beforeFatalMessage.store(before); }
+
+void runBeforeFatalMessage() {
+  void (*const before)() = beforeFatalMessage.load();
+  if (before != nullptr) before();
+}
+
 void fatalError(const char* message) {
+  runBeforeFatalMessage();
   std::puts(message);
   std::exit(2);
 }

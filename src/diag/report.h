@@ -6,6 +6,13 @@
 
 #include "base/utf16_text.h"
 
+// Makes every fatal path below call `before` (from the thread that fails)
+// before it writes its message, so that a progress line on the console is
+// taken off first; null for none.
+void setBeforeFatalMessage(void (*before)());
+// What the fatal paths call first.
+void runBeforeFatalMessage();
+
 // Writes `message` and a newline to standard output, then exit(2).
 [[noreturn]] void fatalError(const char* message);
 

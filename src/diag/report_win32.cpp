@@ -7,6 +7,7 @@
 #include "diag/report.h"
 
 void printOsError(const char* message, uint32_t code) {
+  runBeforeFatalMessage();
   char* systemText = nullptr;
   const DWORD length = FormatMessageA(
       /*dwFlags=*/FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -27,6 +28,7 @@ void printOsError(const char* message, uint32_t code) {
 }
 
 void fatalSpecError(const Utf16Unit* spec) {
+  runBeforeFatalMessage();
   std::fprintf(stderr, "Error, couldn't runtime expand spec '%ls'.\n",
                reinterpret_cast<const wchar_t*>(spec));
   abortSilently();
@@ -35,6 +37,7 @@ void fatalSpecError(const Utf16Unit* spec) {
 void keepRuntimeAbortsOffScreen() { _set_error_mode(_OUT_TO_STDERR); }
 
 void fatalOpenForWritingError(const Utf16Unit* path) {
+  runBeforeFatalMessage();
   std::fprintf(stderr, "Error, failed to open '%ls' for writing.\n",
                reinterpret_cast<const wchar_t*>(path));
   std::exit(2);

@@ -1,7 +1,7 @@
 // The constants that make one application's launcher differ from another's:
-// the spec, the five texts behind its build-time placeholders, and where the
-// attached data lies. They are stamped into the launcher stub by tavmor-pack
-// (launcher/stamped_configuration.h), so no launcher is ever compiled.
+// the spec, the five texts behind its build-time placeholders, where the
+// attached data lies, and how a first start shows its progress. They are stamped into the launcher
+// stub by tavmor-pack (launcher/stamped_configuration.h), so no launcher is ever compiled.
 #pragma once
 #include <cstdint>
 
@@ -23,6 +23,11 @@ struct BuildConstants {
   const unsigned char* entryTable;
   uint32_t entryTableLength;
   CacheCheck cacheCheck;
+  // Whether a long first start shows its progress, and with what line.
+  bool progressDisplay;
+  const Utf16Unit* progressText;
+  // The subsystem the tool gave the image: graphical, or console.
+  bool graphical;
 };
 
 // Reads this launcher's stamped configuration. A stub that was never stamped,

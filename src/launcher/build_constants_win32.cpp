@@ -26,6 +26,13 @@ BuildConstants loadBuildConstants() {
   const bool hasTable =
       configuration.entryTableRva != 0 && configuration.entryTableRva % 4 == 0 &&
       sectionHoldsRange(image, 4096, configuration.entryTableRva, configuration.entryTableLength);
+  // Our own headers as the loader mapped them; through the module handle,
+  // which the compiler does not take for the one DOS header behind
+  // __ImageBase.
+  const unsigned char* const mapped =
+      reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+  const IMAGE_NT_HEADERS64* const headers = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
+      mapped + reinterpret_cast<const IMAGE_DOS_HEADER*>(mapped)->e_lfanew);
   return BuildConstants{texts[kSpecText],
                         {texts[kCompanyText], texts[kProductText], texts[kVersionText],
                          texts[kFileVersionText], texts[kProductVersionText]},
@@ -33,5 +40,8 @@ BuildConstants loadBuildConstants() {
                         configuration.inputLength,
                         hasTable ? image + configuration.entryTableRva : nullptr,
                         hasTable ? configuration.entryTableLength : 0,
-                        configuration.cacheCheck};
+                        configuration.cacheCheck,
+                        (configuration.flags & kNoProgressDisplay) == 0,
+                        texts[kProgressText],
+                        headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI};
 }

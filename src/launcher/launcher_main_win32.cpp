@@ -8,6 +8,7 @@
 #include "launcher/launcher_main.h"
 #include "payload/extract.h"
 #include "payload/header.h"
+#include "progress/progress_display.h"
 #include "target/spec.h"
 
 int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
@@ -46,13 +47,18 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // 7. to 10. Check the attached data and unpack it. The reader is opened
   //    and closed inside, only when something must be decoded: with a
   //    trusted entry table, a start whose files are all in place decodes
-  //    nothing.
+  //    nothing. Progress shows only on a start that unpacks long enough
+  //    for someone to wonder, and is gone before the child starts.
   checkAttachedDataHeader(&readPosition);
   const AttachedInput input{readPosition, inputLength};
   EntryTableView table;
   const bool tableTrusted =
       trustEntryTable(constants.entryTable, constants.entryTableLength, input, table);
+  // Without a trusted table no pass announces its totals: nothing to show.
+  startProgressDisplay({constants.progressDisplay && tableTrusted, constants.graphical,
+                        constants.values.product, constants.progressText});
   unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr);
+  stopProgressDisplay();
 
   // 11. and 12. Tell the child where we live, start it and wait for it.
   publishChildEnvironment(arguments[0]);

@@ -14,7 +14,8 @@ uint32_t loadLittle(const unsigned char* in, size_t bytes) {
 
 bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfiguration& out) {
   if (std::memcmp(block.signature, kConfigurationSignature, sizeof block.signature) != 0 ||
-      (block.cacheCheck != kCacheCheckContent && block.cacheCheck != kCacheCheckMetadata)) {
+      (block.cacheCheck != kCacheCheckContent && block.cacheCheck != kCacheCheckMetadata) ||
+      (block.flags & ~kKnownConfigurationFlags) != 0 || block.reserved != 0) {
     return false;
   }
   size_t at = 0;
@@ -29,6 +30,7 @@ bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfigu
   out.entryTableRva = block.entryTableLength == 0 ? 0 : block.entryTableRva;
   out.entryTableLength = out.entryTableRva == 0 ? 0 : block.entryTableLength;
   out.cacheCheck = static_cast<CacheCheck>(block.cacheCheck);
+  out.flags = block.flags;
   return out.texts[kSpecText][0] != 0;
 }
 

@@ -15,7 +15,7 @@
 constexpr char kConfigurationSection[8] = ".tavcfg";
 constexpr unsigned char kConfigurationSignature[8] = {'T', 'A', 'V', 'M', 'O', 'R', '0', '1'};
 
-// The six texts, each NUL-terminated, one after the other in this order.
+// The seven texts, each NUL-terminated, one after the other in this order.
 enum ConfigurationText {
   kSpecText,
   kCompanyText,
@@ -23,15 +23,21 @@ enum ConfigurationText {
   kVersionText,
   kFileVersionText,
   kProductVersionText,
+  kProgressText,  // the line of the first start's progress display
   kConfigurationTextCount
 };
-// Units for all six texts with their terminators.
+// Units for all seven texts with their terminators.
 constexpr size_t kConfigurationTextCapacity = 8192;
 
 // How a start that finds the target directory decides which files to write:
 // by every file's contents, or (chosen by the packager) by the sizes and
 // times recorded after the last complete pass, reading only what changed.
 enum CacheCheck : uint32_t { kCacheCheckContent = 0, kCacheCheckMetadata = 1 };
+
+// Bits of the flags word. kNoProgressDisplay: the packager chose
+// --progress none, so a long first start shows no window and no line.
+constexpr uint32_t kNoProgressDisplay = 1;
+constexpr uint32_t kKnownConfigurationFlags = kNoProgressDisplay;
 
 // Little-endian, as the launcher reads it in place.
 struct StampedConfiguration {
@@ -41,9 +47,11 @@ struct StampedConfiguration {
   uint64_t inputLength;        // the frame and the trailer: the decoder's input
   uint32_t entryTableLength;   // bytes
   uint32_t cacheCheck;         // a CacheCheck
+  uint32_t flags;              // kNoProgressDisplay; no other bit
+  uint32_t reserved;           // zero
   Utf16Unit texts[kConfigurationTextCapacity];
 };
-static_assert(sizeof(StampedConfiguration) == 32 + 2 * kConfigurationTextCapacity,
+static_assert(sizeof(StampedConfiguration) == 40 + 2 * kConfigurationTextCapacity,
               "the block has no padding");
 
 // The block as the launcher uses it.
@@ -54,10 +62,12 @@ struct LauncherConfiguration {
   uint32_t entryTableRva;  // zero when there is no table
   uint32_t entryTableLength;
   CacheCheck cacheCheck;
+  uint32_t flags;
 };
 
-// False unless `block` is stamped: the signature, a known cache check, six
-// texts that each end within the block, and a spec that is not empty.
+// False unless `block` is stamped: the signature, a known cache check, no
+// unknown flag, a zero reserved word, seven texts that each end within the block, and a spec that
+// is not empty.
 bool readStampedConfiguration(const StampedConfiguration& block, LauncherConfiguration& out);
 
 // True when the `length` bytes at `rva` lie inside one section of a PE32+

@@ -132,6 +132,14 @@ PROCESS_INFORMATION startProgram(const std::wstring& program, const ProcessOptio
                            ? open(L"NUL", GENERIC_WRITE, OPEN_EXISTING)
                            : open(options.outputFile, GENERIC_WRITE, CREATE_ALWAYS);
   startup.hStdError = open(L"NUL", GENERIC_WRITE, OPEN_EXISTING);
+  if (options.consoleStreams) {
+    for (HANDLE* stream : {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError}) {
+      CloseHandle(*stream);
+    }
+    startup.hStdInput = open(L"CONIN$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    startup.hStdOutput = open(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    startup.hStdError = open(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  }
   std::wstring commandLine = L"\"" + program + L"\" " + options.arguments;
   std::wstring block = environmentBlock(options);
   PROCESS_INFORMATION info{};

@@ -32,6 +32,9 @@ struct ProcessOptions {
   // Standard output into this file (created anew) instead of a pipe; the
   // result's standardOutput stays empty.
   std::wstring outputFile;
+  // startProgram only: all three streams on this process's console
+  // (CONIN$ and CONOUT$), as a program started from a console window has.
+  bool consoleStreams = false;
 };
 
 ProcessResult runProgram(const std::wstring& program, const ProcessOptions& options = {});

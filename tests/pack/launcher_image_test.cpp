@@ -143,8 +143,18 @@ TEST(StampedConfiguration, RefusesUnstampedOrUnterminatedBlocks) {
   for (size_t i = kConfigurationTextCapacity - 6; i < kConfigurationTextCapacity; ++i) {
     block.texts[i] = 0;
   }
+  EXPECT_FALSE(readStampedConfiguration(block, read)) << "six texts, the seventh unterminated";
+  block.texts[kConfigurationTextCapacity - 7] = 0;
   ASSERT_TRUE(readStampedConfiguration(block, read));
-  EXPECT_EQ(read.texts[kProductVersionText], block.texts + kConfigurationTextCapacity - 1);
+  EXPECT_EQ(read.texts[kProgressText], block.texts + kConfigurationTextCapacity - 1);
+  block.flags = kNoProgressDisplay;
+  ASSERT_TRUE(readStampedConfiguration(block, read));
+  EXPECT_EQ(read.flags, kNoProgressDisplay);
+  block.flags = 2;
+  EXPECT_FALSE(readStampedConfiguration(block, read)) << "an unknown flag";
+  block.flags = 0;
+  block.reserved = 1;
+  EXPECT_FALSE(readStampedConfiguration(block, read)) << "reserved word";
 }
 
 TEST(SectionHoldsRange, OnlyWhollyInsideOneSection) {

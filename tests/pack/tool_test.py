@@ -292,6 +292,7 @@ class ToolTest:
         self.assertIn(utf16("{CACHE_DIR}\\Quolvenarix\\1.70.0"), image)
         self.assertIn(utf16("Pelmarith"), image)
         self.assertIn(utf16("1.70.0"), image)
+        self.assertIn(utf16("Preparing Quolvenarix for its first start") + b"\0\0", image)
         blob = resource(out, 16)
         self.assertEqual(fixed_versions(blob), ("1.70.0.0", "1.70.0.0"))
         self.assertEqual(version_strings(blob), {
@@ -302,7 +303,7 @@ class ToolTest:
         for needle in ('level="asInvoker"', 'uiAccess="false"', "<longPathAware",
                        ">true</longPathAware>", "e2011457-1546-43c5-a5fe-008deee3d3f0",
                        "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a", "Microsoft.Windows.Common-Controls",
-                       'version="6.0.0.0"'):
+                       'version="6.0.0.0"', ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor<"):
             self.assertIn(needle, manifest)
         icons = subprocess.run(["wrestool", "-l", "-t", "3", out], capture_output=True, text=True)
         self.assertEqual(len(icons.stdout.splitlines()), 7)
@@ -444,6 +445,10 @@ class ToolTest:
                       "--cache-check", "metadata", "--spec", "C:\\Shared\\{VERSION}"],
                      ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
                       "--cache-check", "metadata", "--no-entry-table"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--progress", "always"],
+                     ["build", root, "-o", self.path("x.exe"), "--child", "a.exe",
+                      "--progress-text", "two\nlines"],
                      ["build", root, "--bogus"], ["list"], ["verify", self.path("missing")],
                      ["frobnicate"]):
             with self.subTest(args=args[-2:]):

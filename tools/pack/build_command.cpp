@@ -60,11 +60,22 @@ const char kBuildUsage[] =
     "                            user's own folders; see docs/environment.md)\n"
     "  --no-entry-table          leave out the entry table: every start then\n"
     "                            decodes all attached data to check the files\n"
+    "                            (and a first start shows no progress)\n"
     "  --frame-size KIB          cut the attached data into zstd frames of about\n"
     "                            this many KiB of files each, which a first start\n"
     "                            decodes on several cores (default 65536; a file\n"
     "                            at least this large gets a frame of its own)\n"
     "  --single-frame            one zstd frame for everything, decoded on one core\n"
+    "  --progress auto|none      auto (the default): a first start still unpacking\n"
+    "                            after 0.5 s shows its progress until the last\n"
+    "                            file is in place, before the program starts: a\n"
+    "                            graphical launcher in a small window, a console\n"
+    "                            launcher as one line on standard error when that\n"
+    "                            is a console (never when it is redirected); warm\n"
+    "                            starts and short first starts show nothing.\n"
+    "                            none: never\n"
+    "  --progress-text TEXT      the line shown with it (default: Preparing\n"
+    "                            <product> for its first start)\n"
     "\n"
     "A spec that is relative, outside the user's own folders or the same for\n"
     "every version gets a warning. The launcher must stay below 2 GiB, the\n"
@@ -88,6 +99,8 @@ const std::vector<OptionSpec> kBuildOptions = {
     {"--no-entry-table", nullptr, false},
     {"--frame-size", nullptr, true},
     {"--single-frame", nullptr, false},
+    {"--progress", nullptr, true},
+    {"--progress-text", nullptr, true},
     {"--help", "-h", false},
 };
 
@@ -155,6 +168,7 @@ LauncherTextOptions textOptions(const ParsedArguments& parsed) {
   take("--product-version", options.productVersion, options.hasProductVersion);
   take("--description", options.description, options.hasDescription);
   take("--spec", options.spec, options.hasSpec);
+  take("--progress-text", options.progressText, options.hasProgressText);
   options.version = parsed.value("--version", "1.0.0");
   return options;
 }
@@ -196,6 +210,10 @@ int runBuild(const std::vector<std::string>& arguments) {
   if (cacheCheck == "metadata" && parsed.has("--no-entry-table")) {
     throw UserError("--cache-check metadata needs the entry table (drop --no-entry-table)");
   }
+  const std::string progress = parsed.value("--progress", "auto");
+  if (progress != "auto" && progress != "none") {
+    throw UserError("--progress " + progress + ": expected auto or none");
+  }
   const std::string subsystem = parsed.value("--subsystem");
   if (parsed.has("--subsystem") && subsystem != "gui" && subsystem != "console") {
     throw UserError("--subsystem " + subsystem + ": expected gui or console");
@@ -224,6 +242,8 @@ int runBuild(const std::vector<std::string>& arguments) {
   settings.texts[kVersionText] = texts.version;
   settings.texts[kFileVersionText] = texts.fileVersion;
   settings.texts[kProductVersionText] = texts.productVersion;
+  settings.texts[kProgressText] = texts.progressText;
+  settings.progressDisplay = progress == "auto";
   if (cacheCheck == "metadata" && !specInUsersFolders(texts.spec)) {
     throw UserError("--cache-check metadata: the spec " + toUtf8(texts.spec) +
                     " lies outside the user's own folders ({CACHE_DIR}, {HOME}, {TEMP}), where "

@@ -46,7 +46,7 @@ void putSection(unsigned char* entry, const char* name, uint32_t virtualSize,
 std::string configurationTextsProblem(const LauncherSettings& settings) {
   const size_t units = textUnits(settings);
   if (units <= kConfigurationTextCapacity) return {};
-  return "the spec, names and versions take " + std::to_string(units) +
+  return "the spec, names, versions and progress text take " + std::to_string(units) +
          " UTF-16 units with their terminators; a launcher holds at most " +
          std::to_string(kConfigurationTextCapacity);
 }
@@ -135,6 +135,8 @@ void LauncherImageWriter::finish(std::FILE* out, uint64_t length, const PeChecks
              static_cast<uint32_t>(entryTable.size()));
   }
   storeU32(block + offsetof(StampedConfiguration, cacheCheck), settings_.cacheCheck);
+  storeU32(block + offsetof(StampedConfiguration, flags),
+           settings_.progressDisplay ? 0 : kNoProgressDisplay);
   unsigned char* text = block + offsetof(StampedConfiguration, texts);
   for (const std::u16string& value : settings_.texts) {
     for (const char16_t unit : value) {

@@ -21,9 +21,11 @@
 constexpr uint64_t kImageSizeLimit = uint64_t{1} << 31;
 
 struct LauncherSettings {
-  std::u16string texts[kConfigurationTextCount];  // spec, company, product, versions
+  std::u16string texts[kConfigurationTextCount];  // spec, names, versions, progress line
   uint16_t subsystem = pe::kSubsystemGui;
   CacheCheck cacheCheck = kCacheCheckContent;
+  // Whether a long first start shows a window or a console line.
+  bool progressDisplay = true;
   // Whether the launcher carries the entry table, which lets a start check
   // the files it finds without decoding.
   bool entryTable = true;

@@ -227,6 +227,19 @@ LauncherTexts launcherTexts(const LauncherTextOptions& options, const std::u16st
   const std::string problem = specProblem(texts.spec, texts);
   if (!problem.empty()) throw UserError("--spec " + toUtf8(texts.spec) + ": " + problem);
 
+  // One line, in the window and on the console, where a line end or a tab
+  // would break the line that a carriage return takes off again.
+  if (options.hasProgressText) {
+    texts.progressText = toUtf16(options.progressText, "--progress-text");
+    for (const char16_t unit : texts.progressText) {
+      if (unit < 0x20 || unit == 0x7F) {
+        throw UserError("--progress-text: a control character; the text must be one plain line");
+      }
+    }
+  } else {
+    texts.progressText = u"Preparing " + texts.product + u" for its first start";
+  }
+
   texts.resource.companyName = texts.company;
   texts.resource.productName = texts.product;
   texts.resource.internalName = texts.product;

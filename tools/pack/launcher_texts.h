@@ -1,5 +1,6 @@
 // The texts a launcher is stamped with, taken from build's options and
-// checked before anything is written: the spec, the names and the versions.
+// checked before anything is written: the spec, the names, the versions and
+// the line of the first start's progress display.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -14,7 +15,7 @@ bool parseVersionNumbers(const std::string& text, std::array<uint16_t, 4>& numbe
 
 // Everything the launcher's configuration and version resource say.
 struct LauncherTexts {
-  std::u16string spec, company, product, version, fileVersion, productVersion;
+  std::u16string spec, company, product, version, fileVersion, productVersion, progressText;
   VersionResource resource;
 };
 
@@ -33,9 +34,10 @@ bool specInUsersFolders(const std::u16string& spec);
 std::vector<std::string> specWarnings(const std::u16string& spec, const LauncherTexts& texts);
 
 struct LauncherTextOptions {
-  std::string product, company, version, fileVersion, productVersion, description, spec;
+  std::string product, company, version, fileVersion, productVersion, description, spec,
+      progressText;
   bool hasProduct = false, hasCompany = false, hasFileVersion = false, hasProductVersion = false,
-       hasDescription = false, hasSpec = false;
+       hasDescription = false, hasSpec = false, hasProgressText = false;
 };
 
 // The texts for a launcher whose child program is `childName` and whose file
