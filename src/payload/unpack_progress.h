@@ -22,6 +22,11 @@ struct UnpackProgress {
 
 extern UnpackProgress unpackProgress;
 
+// Called by beginUnpackProgress on the writer's thread once the totals are
+// set, when not null: a display starts watching only when there is
+// something to show, so a start that writes nothing costs it no thread.
+extern std::atomic<void (*)()> unpackProgressBegins;
+
 // For the writers: totals first, then what is done.
 void beginUnpackProgress(uint64_t bytes, uint64_t entries);
 inline void countUnpackedBytes(uint64_t bytes) {

@@ -1,7 +1,8 @@
 // Progress for a start that unpacks long enough for someone to wonder: the
 // launcher starts the display before unpacking and stops it after, before
 // the child starts. What shows, if anything, is decided on a thread of the
-// display's own that only reads the unpacking counters
+// display's own, started when a pass begins to write (so a start that
+// writes nothing has none), that only reads the unpacking counters
 // (payload/unpack_progress.h): the unpacking never waits for it, and any
 // failure of the display (no thread, no DLL, no window) just shows nothing.
 #pragma once
@@ -24,5 +25,6 @@ void startProgressDisplay(const ProgressDisplaySettings& settings);
 
 // Takes the display away (the window closed, the line erased) and returns
 // once it is gone, or after a bounded wait if the display thread is held
-// up: never later. Does nothing when nothing was started.
+// up: never later. Waits for nothing when nothing is showing; nothing shows
+// after it returns.
 void stopProgressDisplay();
