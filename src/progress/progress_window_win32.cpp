@@ -1,10 +1,9 @@
 #include <windows.h>
-// After windows.h, which it needs.
-#include <commctrl.h>
 
 #include "payload/unpack_progress.h"
 #include "progress/progress_timing.h"
 #include "progress/progress_window.h"
+#include "progress/window_calls.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -26,40 +25,6 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 // Unowned and not a tool window, so it has a taskbar button.
 constexpr DWORD kExtendedStyle = WS_EX_APPWINDOW;
 
-// Every call into user32, gdi32 and comctl32, looked up rather than imported.
-struct WindowCalls {
-  decltype(&RegisterClassExW) registerClassEx;
-  decltype(&CreateWindowExW) createWindowEx;
-  decltype(&DefWindowProcW) defWindowProc;
-  decltype(&DestroyWindow) destroyWindow;
-  decltype(&IsWindow) isWindow;
-  decltype(&ShowWindow) showWindow;
-  decltype(&SetWindowPos) setWindowPos;
-  decltype(&PeekMessageW) peekMessage;
-  decltype(&TranslateMessage) translateMessage;
-  decltype(&DispatchMessageW) dispatchMessage;
-  decltype(&MsgWaitForMultipleObjects) msgWaitForMultipleObjects;
-  decltype(&SendMessageW) sendMessage;
-  decltype(&LoadImageW) loadImage;
-  decltype(&LoadCursorW) loadCursor;
-  decltype(&GetSystemMetrics) getSystemMetrics;
-  decltype(&MonitorFromWindow) monitorFromWindow;
-  decltype(&GetMonitorInfoW) getMonitorInfo;
-  decltype(&AdjustWindowRectEx) adjustWindowRectEx;
-  decltype(&SystemParametersInfoW) systemParametersInfo;
-  decltype(&GetDC) getDC;
-  decltype(&ReleaseDC) releaseDC;
-  decltype(&GetDeviceCaps) getDeviceCaps;
-  decltype(&CreateFontIndirectW) createFontIndirect;
-  decltype(&DeleteObject) deleteObject;
-  decltype(&InitCommonControlsEx) initCommonControlsEx;
-  // Windows 10 1607 and later; null before, where the manifest makes the
-  // process aware of the system's DPI only.
-  UINT(WINAPI* getDpiForWindow)(HWND);
-  BOOL(WINAPI* systemParametersInfoForDpi)(UINT, UINT, void*, UINT, UINT);
-  BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT);
-};
-
 WindowCalls calls;
 
 // The one window, used by its own thread only.
@@ -71,55 +36,6 @@ struct WindowState {
   UINT dpi = 96;
 };
 WindowState state;
-
-template <typename Call>
-bool lookUp(HMODULE module, const char* name, Call& call) {
-  const FARPROC found = module == nullptr ? nullptr : GetProcAddress(module, name);
-  call = reinterpret_cast<Call>(reinterpret_cast<void (*)()>(found));
-  return found != nullptr;
-}
-
-// From the system folder only: never a DLL of the same name beside the
-// launcher, in a downloads folder, say.
-HMODULE loadSystemDll(const wchar_t* name) {
-  return LoadLibraryExW(/*lpLibFileName=*/name, /*hFile=*/nullptr,
-                        /*dwFlags=*/LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-bool loadWindowCalls() {
-  const HMODULE user = loadSystemDll(L"user32.dll");
-  const HMODULE gdi = loadSystemDll(L"gdi32.dll");
-  const HMODULE controls = loadSystemDll(L"comctl32.dll");
-  bool found = lookUp(user, "RegisterClassExW", calls.registerClassEx);
-  found &= lookUp(user, "CreateWindowExW", calls.createWindowEx);
-  found &= lookUp(user, "DefWindowProcW", calls.defWindowProc);
-  found &= lookUp(user, "DestroyWindow", calls.destroyWindow);
-  found &= lookUp(user, "IsWindow", calls.isWindow);
-  found &= lookUp(user, "ShowWindow", calls.showWindow);
-  found &= lookUp(user, "SetWindowPos", calls.setWindowPos);
-  found &= lookUp(user, "PeekMessageW", calls.peekMessage);
-  found &= lookUp(user, "TranslateMessage", calls.translateMessage);
-  found &= lookUp(user, "DispatchMessageW", calls.dispatchMessage);
-  found &= lookUp(user, "MsgWaitForMultipleObjects", calls.msgWaitForMultipleObjects);
-  found &= lookUp(user, "SendMessageW", calls.sendMessage);
-  found &= lookUp(user, "LoadImageW", calls.loadImage);
-  found &= lookUp(user, "LoadCursorW", calls.loadCursor);
-  found &= lookUp(user, "GetSystemMetrics", calls.getSystemMetrics);
-  found &= lookUp(user, "MonitorFromWindow", calls.monitorFromWindow);
-  found &= lookUp(user, "GetMonitorInfoW", calls.getMonitorInfo);
-  found &= lookUp(user, "AdjustWindowRectEx", calls.adjustWindowRectEx);
-  found &= lookUp(user, "SystemParametersInfoW", calls.systemParametersInfo);
-  found &= lookUp(user, "GetDC", calls.getDC);
-  found &= lookUp(user, "ReleaseDC", calls.releaseDC);
-  found &= lookUp(gdi, "GetDeviceCaps", calls.getDeviceCaps);
-  found &= lookUp(gdi, "CreateFontIndirectW", calls.createFontIndirect);
-  found &= lookUp(gdi, "DeleteObject", calls.deleteObject);
-  found &= lookUp(controls, "InitCommonControlsEx", calls.initCommonControlsEx);
-  lookUp(user, "GetDpiForWindow", calls.getDpiForWindow);
-  lookUp(user, "SystemParametersInfoForDpi", calls.systemParametersInfoForDpi);
-  lookUp(user, "AdjustWindowRectExForDpi", calls.adjustWindowRectExForDpi);
-  return found;
-}
 
 int scaled(int pixels) { return MulDiv(pixels, static_cast<int>(state.dpi), 96); }
 
@@ -266,7 +182,7 @@ void followCounters(HANDLE stop) {
 }  // namespace
 
 void showProgressWindow(void* stop, const Utf16Unit* title, const Utf16Unit* text) {
-  if (!loadWindowCalls()) return;
+  if (!loadWindowCalls(calls)) return;
   // Told to stop while the DLLs loaded: never shown, not even for a moment.
   const HANDLE stopEvent = static_cast<HANDLE>(stop);
   if (createWindow(title, text) && WaitForSingleObject(stopEvent, 0) == WAIT_TIMEOUT &&
