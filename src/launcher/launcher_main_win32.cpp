@@ -52,7 +52,8 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   EntryTableView table;
   const bool tableTrusted =
       trustEntryTable(constants.entryTable, constants.entryTableLength, input, table);
-  unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr);
+  unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr,
+                constants.cacheCheck == kCacheCheckMetadata);
 
   // 11. and 12. Tell the child where we live, start it and wait for it.
   publishChildEnvironment(arguments[0]);
