@@ -78,6 +78,8 @@ uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* ta
   HANDLE workers[kMaxCheckThreads];
   uint32_t started = 0;
   for (uint32_t thread = 1; thread < threads; ++thread) {
+    // Before the worker starts: it may finish before CreateThread returns.
+    writesFound[thread] = 0;
     // A worker that cannot start leaves its share to the others.
     const HANDLE worker = CreateThread(
         /*lpThreadAttributes=*/nullptr, /*dwStackSize=*/64 * 1024,
@@ -85,7 +87,6 @@ uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* ta
         /*lpParameter=*/reinterpret_cast<void*>(static_cast<uintptr_t>(thread)),
         /*dwCreationFlags=*/STACK_SIZE_PARAM_IS_A_RESERVATION, /*lpThreadId=*/nullptr);
     if (worker == nullptr) break;
-    writesFound[thread] = 0;
     workers[started++] = worker;
   }
   checkClaimedEntries(0);
