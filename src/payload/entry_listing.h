@@ -20,7 +20,7 @@ uint64_t entryListingBytes(uint32_t entryCount);
 // last-write time and file id of its file: a plain file (no folder, no
 // link, whose own time would say nothing of what it points to) of exactly
 // the entry's size under exactly its name; kUnknownStamp for any other.
-// `memory` has entryListingBytes(table.entryCount) bytes, 4-aligned.
+// `memory` has entryListingBytes(table.entryCount) bytes, 8-aligned.
 void listEntryFiles(const EntryTableView& table, const Utf16Unit* target, FileStamp* found,
                     void* memory);
 

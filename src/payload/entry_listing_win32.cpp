@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "payload/entry_listing.h"
+#include "payload/worker_threads.h"
 
 namespace {
 
@@ -88,13 +89,32 @@ int64_t findEntry(const EntryTableView& table, const Tables& tables, const Table
   return -1;
 }
 
+// Folders are listed on a few threads at once: under Wine each name listed
+// costs a status call of the host, and on Windows a folder's first listing
+// may wait for the disk. Each thread lists whole folders, so each entry's
+// stamp is set by one thread only. What every thread reads is set before
+// the first starts.
+constexpr uint32_t kMaxListingThreads = 8;
 // One call returns as many names as fit; FILE_ID_BOTH_DIR_INFO needs 8-byte
-// alignment.
-alignas(8) unsigned char listingBuffer[64 * 1024];
-PathBuffer folderPath;
+// alignment, which the buffers' place in the listing's memory keeps.
+constexpr size_t kListingBufferSize = 64 * 1024;
+struct ListingThread {
+  unsigned char buffer[kListingBufferSize];
+  PathBuffer folderPath;
+};
+const EntryTableView* listedTable = nullptr;
+const Tables* listedTables = nullptr;
+const Utf16Unit* listedTarget = nullptr;
+FileStamp* listedFound = nullptr;
+ListingThread* listingThreads = nullptr;
+volatile LONG nextFolderToList = 0;
 
-void listFolder(const EntryTableView& table, const Tables& tables, const Utf16Unit* target,
-                uint32_t representative, FileStamp* found) {
+// Lists the folder of the entry `representative` into the stamps found.
+void listFolder(uint32_t representative, ListingThread& thread) {
+  const EntryTableView& table = *listedTable;
+  const Utf16Unit* const target = listedTarget;
+  Utf16Unit* const folderPath = thread.folderPath;
+  unsigned char* const listingBuffer = thread.buffer;
   const TableEntry folder = tableEntry(table, representative);
   const uint32_t folderUnits = folderLength(folder);
   const size_t targetLength = unitLength(target);
@@ -119,8 +139,8 @@ void listFolder(const EntryTableView& table, const Tables& tables, const Utf16Un
     if (!GetFileInformationByHandleEx(
             /*hFile=*/handle,
             /*FileInformationClass=*/
-                first ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo,
-            /*lpFileInformation=*/listingBuffer, /*dwBufferSize=*/sizeof listingBuffer)) {
+            first ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo,
+            /*lpFileInformation=*/listingBuffer, /*dwBufferSize=*/kListingBufferSize)) {
       break;  // ERROR_NO_MORE_FILES, or a folder that cannot be read
     }
     for (size_t offset = 0;;) {
@@ -130,12 +150,12 @@ void listFolder(const EntryTableView& table, const Tables& tables, const Utf16Un
       const uint32_t length = listed->FileNameLength / sizeof(Utf16Unit);
       if ((listed->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
           0) {
-        const int64_t index = findEntry(table, tables, folder, folderUnits,
+        const int64_t index = findEntry(table, *listedTables, folder, folderUnits,
                                         hashUnits(prefixHash, name, length), name, length);
         if (index >= 0 && static_cast<uint64_t>(listed->EndOfFile.QuadPart) ==
                               tableEntry(table, static_cast<uint32_t>(index)).size) {
-          found[index] = FileStamp{static_cast<uint64_t>(listed->LastWriteTime.QuadPart),
-                                   static_cast<uint64_t>(listed->FileId.QuadPart)};
+          listedFound[index] = FileStamp{static_cast<uint64_t>(listed->LastWriteTime.QuadPart),
+                                         static_cast<uint64_t>(listed->FileId.QuadPart)};
         }
       }
       if (listed->NextEntryOffset == 0) break;
@@ -145,10 +165,24 @@ void listFolder(const EntryTableView& table, const Tables& tables, const Utf16Un
   CloseHandle(handle);
 }
 
+void listClaimedFolders(uint32_t thread) {
+  for (;;) {
+    const LONG claimed = InterlockedIncrement(&nextFolderToList) - 1;
+    if (static_cast<uint32_t>(claimed) >= listedTables->folderCount) return;
+    listFolder(listedTables->folderList[claimed], listingThreads[thread]);
+  }
+}
+
+// The tables' bytes, rounded up so that the threads' buffers that follow
+// them are 8-aligned.
+uint64_t tableBytes(uint32_t entryCount) {
+  return (4 * (2 * uint64_t{slotCount(entryCount)} + entryCount) + 7) & ~uint64_t{7};
+}
+
 }  // namespace
 
 uint64_t entryListingBytes(uint32_t entryCount) {
-  return 4 * (2 * uint64_t{slotCount(entryCount)} + entryCount);
+  return tableBytes(entryCount) + kMaxListingThreads * sizeof(ListingThread);
 }
 
 void listEntryFiles(const EntryTableView& table, const Utf16Unit* target, FileStamp* found,
@@ -163,9 +197,14 @@ void listEntryFiles(const EntryTableView& table, const Utf16Unit* target, FileSt
   for (uint32_t i = 0; i < 2 * slots; ++i) tables.names[i] = 0;
   for (uint32_t i = 0; i < table.entryCount; ++i) found[i] = kUnknownStamp;
   fillTables(table, tables);
-  for (uint32_t folder = 0; folder < tables.folderCount; ++folder) {
-    listFolder(table, tables, target, tables.folderList[folder], found);
-  }
+  listedTable = &table;
+  listedTables = &tables;
+  listedTarget = target;
+  listedFound = found;
+  listingThreads = reinterpret_cast<ListingThread*>(static_cast<unsigned char*>(memory) +
+                                                    tableBytes(table.entryCount));
+  nextFolderToList = 0;
+  runOnWorkerThreads(workerThreadsFor(tables.folderCount, kMaxListingThreads), listClaimedFolders);
 }
 
 bool directoryIdentity(const Utf16Unit* path, uint32_t* volumeSerial, uint64_t* fileId) {
