@@ -57,7 +57,8 @@ int launcherMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // Without a trusted table no pass announces its totals: nothing to show.
   startProgressDisplay({constants.progressDisplay && tableTrusted, constants.graphical,
                         constants.values.product, constants.progressText});
-  unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr);
+  unpackPayload(targetDirectory, input, tableTrusted ? &table : nullptr,
+                constants.cacheCheck == kCacheCheckMetadata);
   stopProgressDisplay();
 
   // 11. and 12. Tell the child where we live, start it and wait for it.

@@ -2,6 +2,7 @@
 
 #include "payload/cache_check.h"
 #include "payload/existing_file.h"
+#include "payload/worker_threads.h"
 
 namespace {
 
@@ -51,17 +52,6 @@ void checkClaimedEntries(uint32_t thread) {
   writesFound[thread] = found;
 }
 
-DWORD WINAPI checkingThread(void* thread) {
-  checkClaimedEntries(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(thread)));
-  return 0;
-}
-
-uint32_t logicalProcessors() {
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  return system.dwNumberOfProcessors == 0 ? 1 : system.dwNumberOfProcessors;
-}
-
 }  // namespace
 
 uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* targetDirectory,
@@ -72,29 +62,13 @@ uint32_t checkFilesAgainstTable(const EntryTableView& table, const Utf16Unit* ta
   checkResults = states;
   nextEntryToCheck = 0;
 
-  uint32_t threads = logicalProcessors();
-  if (threads > kMaxCheckThreads) threads = kMaxCheckThreads;
-  if (threads > table.entryCount) threads = table.entryCount == 0 ? 1 : table.entryCount;
-  HANDLE workers[kMaxCheckThreads];
-  uint32_t started = 0;
-  for (uint32_t thread = 1; thread < threads; ++thread) {
-    // A worker that cannot start leaves its share to the others.
-    const HANDLE worker = CreateThread(
-        /*lpThreadAttributes=*/nullptr, /*dwStackSize=*/64 * 1024,
-        /*lpStartAddress=*/checkingThread,
-        /*lpParameter=*/reinterpret_cast<void*>(static_cast<uintptr_t>(thread)),
-        /*dwCreationFlags=*/STACK_SIZE_PARAM_IS_A_RESERVATION, /*lpThreadId=*/nullptr);
-    if (worker == nullptr) break;
-    writesFound[thread] = 0;
-    workers[started++] = worker;
-  }
-  checkClaimedEntries(0);
-  uint32_t total = writesFound[0];
-  for (uint32_t i = 0; i < started; ++i) {
-    WaitForSingleObject(workers[i], INFINITE);
-    CloseHandle(workers[i]);
-    total += writesFound[i + 1];
-  }
+  const uint32_t threads = workerThreadsFor(table.entryCount, kMaxCheckThreads);
+  // Zero before any worker starts: a thread that cannot be started finds
+  // nothing, and one that runs sets its own count when it is done.
+  for (uint32_t thread = 0; thread < threads; ++thread) writesFound[thread] = 0;
+  runOnWorkerThreads(threads, checkClaimedEntries);
+  uint32_t total = 0;
+  for (uint32_t thread = 0; thread < threads; ++thread) total += writesFound[thread];
   return total;
 }
 

@@ -35,8 +35,12 @@ struct AttachedInput {
 // and decodes only when some must be written: then once, as far as the last
 // of them, writing exactly those. The reader is opened only when something
 // is decoded.
+//
+// With `checkByMetadata` and a trusted table, a found target directory is
+// checked by size and time against the record of the last complete pass,
+// and a pass that leaves every file whole records them (metadata_check.h).
 void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
-                   const EntryTableView* table);
+                   const EntryTableView* table, bool checkByMetadata);
 
 // Whether the stamped table (`length` bytes at `table`, null for none) may be
 // trusted for `input`; fills `view` when it may.

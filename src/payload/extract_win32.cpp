@@ -11,6 +11,7 @@
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/frame_workers.h"
+#include "payload/metadata_check.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
@@ -33,6 +34,9 @@ PathBuffer targetPath;
 bool stagingTree = false;
 // Per entry of a trusted table: an EntryState.
 unsigned char entryStates[kEntryTableCapacity];
+// Whether this pass ends with a record of the check by size and time: only
+// while every entry the stream holds is the table's, in its order.
+bool recording = false;
 
 // The stream has no index: contents of a file already in place are still
 // decoded, and dropped. They count as done where the progress counts them.
@@ -128,6 +132,7 @@ void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
     for (uint32_t index = frame.firstEntry; index < end; ++index) {
       readEntryHeader(entry);
       if (!headerMatches(tableEntry(table, index))) {
+        recording = false;
         closePayloadReader();
         openPayloadReader(input.data, input.length);
         unpackInOnePass(targetDirectory);
@@ -137,6 +142,7 @@ void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
       joinEntryPath(targetDirectory, entry.name);
       if (entryStates[index] == kEntryToWrite) {
         writeEntry();
+        noteWrittenEntry(index, lastWrittenStamp());
         countUnpackedEntry();
       } else {
         skipContents(entry.size, /*counted=*/false);
@@ -147,10 +153,15 @@ void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
 }
 
 // A found target directory with a trusted table: every file is checked
-// first, and nothing is decoded when all of them hold their contents.
+// first (checking by size and time, those the record does not vouch for),
+// and nothing is decoded when all of them hold their contents.
 void unpackWithTable(const Utf16Unit* targetDirectory, const AttachedInput& input,
                      const EntryTableView& table) {
-  for (uint32_t i = 0; i < table.entryCount; ++i) entryStates[i] = kEntryToCheck;
+  if (recording) {
+    settleFromRecord(targetPath, entryStates);
+  } else {
+    for (uint32_t i = 0; i < table.entryCount; ++i) entryStates[i] = kEntryToCheck;
+  }
   const uint32_t toWrite = checkFilesAgainstTable(table, targetDirectory, entryStates);
   if (table.entryCount > 0) joinEntryPath(targetDirectory, tableEntry(table, 0).name);
   if (toWrite == 0) return;
@@ -188,6 +199,7 @@ void unpackStagedTreeWithTable(const Utf16Unit* targetDirectory, const AttachedI
   beginUnpackProgress(table.contentBytes, table.entryCount);
   if (unpackFramesInParallel(table, input.data, input.length, entryStates, stagedTreeRoot(),
                              targetDirectory) == FramesOutcome::disagrees) {
+    recording = false;
     openPayloadReader(input.data, input.length);
     unpackInOnePass(targetDirectory);
     closePayloadReader();
@@ -204,10 +216,13 @@ bool trustEntryTable(const unsigned char* table, uint32_t length, const Attached
 }
 
 void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
-                   const EntryTableView* table) {
+                   const EntryTableView* table, bool checkByMetadata) {
   lockTargetDirectory(targetDirectory);
   copyText(targetPath, kPathCapacity, targetDirectory);
   dropTrailingBackslashes(targetPath);
+  recording = table != nullptr && checkByMetadata;
+  // The record's time comes before anything of this pass is read or written.
+  if (recording) beginRecordedPass(*table);
   prepareStagingFolder(targetPath);
   stagingTree = beginStagedTree(targetPath);
   if (table != nullptr && !stagingTree) {
@@ -226,5 +241,6 @@ void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
     removeStagingFolder();
   }
   finishUnpackProgress();
+  if (table != nullptr && checkByMetadata) endRecordedPass(targetPath, recording);
   unlockTargetDirectory();
 }

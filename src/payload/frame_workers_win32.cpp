@@ -8,6 +8,7 @@
 #include "payload/cache_check.h"
 #include "payload/entry_header.h"
 #include "payload/frame_workers.h"
+#include "payload/metadata_check.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
@@ -71,14 +72,16 @@ bool sameAsListed(const PayloadEntryHeader& header, const TableEntry& listed) {
 }
 
 // Creates the file at worker.path, shared with nobody, waiting out a
-// scanner's hold and clearing a stale attribute once.
+// scanner's hold and clearing a stale attribute once. Reading its attributes
+// lets it be stamped for the check by size and time.
 HANDLE createStagedFile(FrameWorker& worker) {
   int pausesLeft = kRetryPauses;
   bool attributesCleared = false;
   for (;;) {
     const HANDLE file = CreateFileW(
         /*lpFileName=*/reinterpret_cast<const wchar_t*>(worker.path),
-        /*dwDesiredAccess=*/GENERIC_WRITE, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+        /*dwDesiredAccess=*/GENERIC_WRITE | FILE_READ_ATTRIBUTES, /*dwShareMode=*/0,
+        /*lpSecurityAttributes=*/nullptr,
         /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
         /*hTemplateFile=*/nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
@@ -117,6 +120,7 @@ bool writeStagedFile(FrameWorker& worker, uint32_t index) {
     countUnpackedBytes(size);
     remaining -= size;
   }
+  noteWrittenEntry(index, stampWrittenFile(file));
   CloseHandle(file);
   return true;
 }

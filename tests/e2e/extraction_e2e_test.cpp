@@ -1,5 +1,6 @@
 // Extraction as a user sees it: what lands in the target directory on a first
-// run, what a second run leaves alone, and what it repairs.
+// run, what a second run leaves alone, and what it repairs; and what the
+// check by size and time trusts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,18 +27,22 @@ std::wstring sourceFile(const char* name) {
   return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/extraction_app/") + wide(name);
 }
 
-// Every launcher here uses the relative spec "cache\app", so each test gets
-// its own target directory below a fresh working directory.
+// Every launcher here uses the relative spec "cache\app" or, checking by size
+// and time, "{TEMP}\cache\app", so each test gets its own target directory
+// below a fresh working directory, which is also the launcher's TEMP.
 struct LauncherRun {
   std::wstring workDir = makeScratchDirectory(L"extract");
   // The launcher of start() without a name: with its entry table by default.
   const char* launcherName = "extraction_launcher";
   std::wstring target() const { return workDir + L"\\cache\\app"; }
   std::wstring file(const char* name) const { return target() + L"\\" + wide(name); }
+  std::wstring record() const { return target() + L"\\.tavmor-record"; }
+  bool byMetadata() const { return std::string(launcherName) == "extraction_metadata_launcher"; }
   ProcessResult start(const char* name = nullptr) const {
     if (name == nullptr) name = launcherName;
     ProcessOptions options;
     options.workingDirectory = workDir;
+    options.environment = {{L"TMP", workDir}, {L"TEMP", workDir}};
     return runProgram(launcher(name), options);
   }
 };
@@ -52,10 +57,15 @@ void setWriteTime(const std::wstring& path, const FILETIME& time) {
   CloseHandle(file);
 }
 
-bool hasOldWriteTime(const std::wstring& path) {
+FILETIME writeTime(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-  return CompareFileTime(&data.ftLastWriteTime, &kOldTime) == 0;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return FILETIME{};
+  return data.ftLastWriteTime;
+}
+
+bool hasOldWriteTime(const std::wstring& path) {
+  const FILETIME time = writeTime(path);
+  return CompareFileTime(&time, &kOldTime) == 0;
 }
 
 void expectAllFilesIntact(const LauncherRun& run) {
@@ -64,11 +74,13 @@ void expectAllFilesIntact(const LauncherRun& run) {
   }
 }
 
-// Every file below the target directory is one of the application's, and
-// no staged tree is left beside it.
+// Every file below the target directory is one of the application's (or
+// the record of the check by size and time), and no staged tree is left
+// beside it.
 void expectNoPartialFiles(const LauncherRun& run) {
   std::vector<std::wstring> expected;
   for (const char* name : kFiles) expected.push_back(wide(name));
+  if (run.byMetadata()) expected.push_back(L".tavmor-record");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(filesBelow(run.target()), expected);
   EXPECT_FALSE(pathExists(run.target() + L".tavmor-partial"));
@@ -86,8 +98,9 @@ void markAllOld(const LauncherRun& run) {
 // entry table and several frames, which decodes them on several threads on a
 // first start and checks the files it finds before decoding on a later one;
 // over the same attached data without the table, which the single pass
-// decodes front to back, checking each file as it comes; and over a launcher
-// whose attached data is one frame.
+// decodes front to back, checking each file as it comes; over a launcher
+// whose attached data is one frame; and over one that checks the files it
+// finds by size and time (each changed time has the file read).
 class ExtractionPasses : public testing::TestWithParam<const char*> {
  protected:
   ExtractionPasses() { run.launcherName = GetParam(); }
@@ -95,7 +108,8 @@ class ExtractionPasses : public testing::TestWithParam<const char*> {
 };
 INSTANTIATE_TEST_SUITE_P(BothPasses, ExtractionPasses,
                          testing::Values("extraction_launcher", "extraction_single_pass_launcher",
-                                         "extraction_single_frame_launcher"));
+                                         "extraction_single_frame_launcher",
+                                         "extraction_metadata_launcher"));
 
 TEST_P(ExtractionPasses, FirstRunWritesEveryFileAndPrintsNothing) {
   const ProcessResult result = run.start();
@@ -103,6 +117,7 @@ TEST_P(ExtractionPasses, FirstRunWritesEveryFileAndPrintsNothing) {
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_EQ(result.standardError, "");
   expectAllFilesIntact(run);
+  EXPECT_EQ(pathExists(run.record()), run.byMetadata());
 }
 
 TEST_P(ExtractionPasses, ExtractionDirectoryReusedWithoutWrites) {
@@ -297,6 +312,65 @@ TEST(Extraction, EntryPathBeyondPathCapacityAbortsBeforeWriting) {
   EXPECT_EQ(result.exitCode, 3u);  // the runtime's abnormal termination
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_FALSE(pathExists(L"C:\\tavmor-long"));
+}
+
+// Gives the file at `path` other contents of the same size, in place (the
+// same file), and then its write time back: the one change that a check by
+// size and time cannot see.
+void changeKeepingSizeAndTime(const std::wstring& path) {
+  const FILETIME time = writeTime(path);
+  std::string contents = readWholeFile(path);
+  for (char& unit : contents) unit = static_cast<char>(unit ^ 0x5A);
+  writeWholeFile(path, contents);
+  setWriteTime(path, time);
+}
+
+LauncherRun metadataRun() {
+  LauncherRun run;
+  run.launcherName = "extraction_metadata_launcher";
+  return run;
+}
+
+TEST(MetadataCheck, OnlyFilesWhoseSizeOrTimeChangedAreRead) {
+  const LauncherRun run = metadataRun();
+  ASSERT_EQ(run.start().exitCode, 0u);
+  const std::string readme = readWholeFile(run.file("readme.txt"));
+  writeWholeFile(run.file("readme.txt"), std::string(readme.size(), 'x'));
+  setWriteTime(run.file("readme.txt"), kOldTime);
+  changeKeepingSizeAndTime(run.file("edges\\32768.bin"));
+  const std::string unnoticed = readWholeFile(run.file("edges\\32768.bin"));
+
+  ASSERT_EQ(run.start().exitCode, 0u);
+  EXPECT_EQ(readWholeFile(run.file("readme.txt")), readme);
+  EXPECT_EQ(readWholeFile(run.file("edges\\32768.bin")), unnoticed);
+}
+
+TEST(MetadataCheck, AMissingDamagedOrForeignRecordHasEveryFileRead) {
+  // Each time a change the record would hide, and a fresh record after.
+  const LauncherRun run = metadataRun();
+  ASSERT_EQ(run.start().exitCode, 0u);
+  changeKeepingSizeAndTime(run.file("readme.txt"));
+  ASSERT_TRUE(DeleteFileW(run.record().c_str()));
+  ASSERT_EQ(run.start().exitCode, 0u);
+  expectAllFilesIntact(run);
+  ASSERT_TRUE(pathExists(run.record()));
+
+  // One bit of another file's time (app.exe's, the first entry).
+  changeKeepingSizeAndTime(run.file("readme.txt"));
+  std::string damaged = readWholeFile(run.record());
+  damaged.at(56) ^= 1;
+  writeWholeFile(run.record(), damaged);
+  ASSERT_EQ(run.start().exitCode, 0u);
+  expectAllFilesIntact(run);
+  const std::string fresh = readWholeFile(run.record());
+  EXPECT_NE(fresh, damaged);
+
+  // The same files packed at another level: other attached data.
+  changeKeepingSizeAndTime(run.file("readme.txt"));
+  ASSERT_EQ(run.start("extraction_rebuilt_launcher").exitCode, 0u);
+  expectAllFilesIntact(run);
+  EXPECT_NE(readWholeFile(run.record()), fresh);
+  expectNoPartialFiles(run);
 }
 
 }  // namespace

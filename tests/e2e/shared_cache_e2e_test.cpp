@@ -3,6 +3,7 @@
 // halfway, and started while another's child runs. Every child checks every
 // file against the checksums its application carries and ends with 97 when
 // one differs, so a launcher's exit code 0 means its child found all whole.
+// Each test runs with either check of the files a start finds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,13 +17,27 @@ namespace {
 
 constexpr uint64_t kBigFileSize = 24 << 20;
 
-std::wstring launcherPath() {
-  return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/shared_cache_launcher.exe");
-}
-
-std::vector<std::wstring> applicationFiles() {
-  return filesBelow(windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/shared_cache_app"));
-}
+// The launcher checking by contents, or by size and time.
+class BothChecks : public testing::TestWithParam<const char*> {
+ protected:
+  bool byMetadata() const { return std::string(GetParam()) == "shared_cache_metadata_launcher"; }
+  std::wstring launcherPath() const {
+    return windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/" + GetParam() + ".exe");
+  }
+  // What a target directory holds once unpacked: the application's files
+  // and, checking by size and time, the record.
+  std::vector<std::wstring> applicationFiles() const {
+    std::vector<std::wstring> files =
+        filesBelow(windowsPathOf(std::string(TAVMOR_E2E_DIR) + "/shared_cache_app"));
+    if (byMetadata()) files.insert(files.begin(), L".tavmor-record");
+    return files;
+  }
+};
+INSTANTIATE_TEST_SUITE_P(SharedCache, BothChecks,
+                         testing::Values("shared_cache_launcher", "shared_cache_metadata_launcher"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return info.index == 0 ? "Content" : "Metadata";
+                         });
 
 uint64_t sizeOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -30,21 +45,25 @@ uint64_t sizeOf(const std::wstring& path) {
   return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The launchers use the relative spec "cache\shared": each test gets its own
-// target directory below a fresh working directory.
+// The launchers use the relative spec "cache\shared", or "{TEMP}\cache\shared"
+// checking by size and time: each test gets its own target directory below a
+// fresh working directory, which is also the launchers' TEMP.
 struct SharedDirectory {
+  std::wstring launcherPath;
   std::wstring workDir = makeScratchDirectory(L"shared");
   std::wstring target() const { return workDir + L"\\cache\\shared"; }
   ProcessOptions options() const {
     ProcessOptions options;
     options.workingDirectory = workDir;
     options.environment = {{L"TAVMOR_PROBE_QUIET", L"1"},
-                           {L"TAVMOR_PROBE_VERIFY", L"manifest.txt"}};
+                           {L"TAVMOR_PROBE_VERIFY", L"manifest.txt"},
+                           {L"TMP", workDir},
+                           {L"TEMP", workDir}};
     return options;
   }
   // Where a first start unpacks before the tree takes the target's name.
   std::wstring stagedTree() const { return target() + L".tavmor-partial"; }
-  PROCESS_INFORMATION start() const { return startProgram(launcherPath(), options()); }
+  PROCESS_INFORMATION start() const { return startProgram(launcherPath, options()); }
   // How much of big.bin is written: in place, in the staging folder of a
   // found target, or in the staged tree of a first start.
   uint64_t bigFileWritten() const {
@@ -61,9 +80,9 @@ struct SharedDirectory {
   }
 };
 
-TEST(SharedCache, EightSimultaneousStartsAllFindEveryFileWhole) {
+TEST_P(BothChecks, EightSimultaneousStartsAllFindEveryFileWhole) {
   for (int round = 0; round < 2; ++round) {
-    SharedDirectory directory;
+    SharedDirectory directory{launcherPath()};
     std::vector<PROCESS_INFORMATION> launchers;
     for (int i = 0; i < 8; ++i) launchers.push_back(directory.start());
     for (const PROCESS_INFORMATION& launcher : launchers) {
@@ -73,11 +92,11 @@ TEST(SharedCache, EightSimultaneousStartsAllFindEveryFileWhole) {
   }
 }
 
-TEST(SharedCache, FirstStartsWithoutTheLockTakeTurnsAtTheStagedTree) {
+TEST_P(BothChecks, FirstStartsWithoutTheLockTakeTurnsAtTheStagedTree) {
   // An event squats the lock's name, so every launcher runs without the
   // lock, as launchers of different sessions do: only the hold on the staged
   // tree keeps their first starts apart.
-  SharedDirectory directory;
+  SharedDirectory directory{launcherPath()};
   const std::wstring target = directory.target();
   Utf16Unit name[kDirectoryLockNameCapacity];
   lockNameForDirectory(reinterpret_cast<const Utf16Unit*>(target.c_str()), name);
@@ -92,7 +111,7 @@ TEST(SharedCache, FirstStartsWithoutTheLockTakeTurnsAtTheStagedTree) {
   EXPECT_FALSE(pathExists(directory.stagedTree()));
 }
 
-TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
+TEST_P(BothChecks, SecondStartWhileTheFirstWritesALargeFile) {
   // The first launcher is held (suspended) with big.bin written up to each
   // fraction; the second then gets up to three seconds to reach it. One that
   // does not wait for the first truncates big.bin under it: it is held there
@@ -104,7 +123,7 @@ TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
   for (const double fraction : {0.05, 0.4, 0.75}) {
     bool caughtInTheMiddle = false;
     for (int attempt = 0; attempt < 5 && !caughtInTheMiddle; ++attempt) {
-      SharedDirectory directory;
+      SharedDirectory directory{launcherPath()};
       const PROCESS_INFORMATION first = directory.start();
       if (!directory.awaitBigFile(first, static_cast<uint64_t>(fraction * kBigFileSize))) {
         finishProgram(first);
@@ -130,12 +149,12 @@ TEST(SharedCache, SecondStartWhileTheFirstWritesALargeFile) {
   }
 }
 
-TEST(SharedCache, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
+TEST_P(BothChecks, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
   // Each round deletes big.bin so there is always a large file to cut short,
   // then kills a launcher after a delay (while it starts, checks or writes
   // the data files) or at a point of big.bin: four rounds in the staged tree
   // of a first start, then four repairing a target directory in place.
-  SharedDirectory directory;
+  SharedDirectory directory{launcherPath()};
   bool leftTemporaryFile = false;
   const int killAfterMilliseconds[] = {0, 150, -1, -1, 400, -1, -1, -1};
   const double killAtFraction[] = {0, 0, 0.3, 0.9, 0, 0.0, 0.6, 0.9};
@@ -164,11 +183,11 @@ TEST(SharedCache, KilledLaunchersLeaveNothingTheNextStartCannotRepair) {
   EXPECT_FALSE(pathExists(directory.stagedTree()));
 }
 
-TEST(SharedCache, ATargetThatAppearsDuringAFirstStartIsFilledFileByFile) {
+TEST_P(BothChecks, ATargetThatAppearsDuringAFirstStartIsFilledFileByFile) {
   // Made by hand, or by a launcher that reached it under another spelling
   // and so under another lock: the staged tree cannot take its name, and its
   // files are moved in one by one, over what is there.
-  SharedDirectory directory;
+  SharedDirectory directory{launcherPath()};
   const PROCESS_INFORMATION launcher = directory.start();
   const bool caught = directory.awaitBigFile(launcher, 1);
   CreateDirectoryW(directory.target().c_str(), nullptr);
@@ -183,19 +202,21 @@ TEST(SharedCache, ATargetThatAppearsDuringAFirstStartIsFilledFileByFile) {
   EXPECT_FALSE(pathExists(directory.stagedTree()));
 }
 
-TEST(SharedCache, RepairWhileAnotherInstanceRuns) {
-  SharedDirectory directory;
+TEST_P(BothChecks, RepairWhileAnotherInstanceRuns) {
+  SharedDirectory directory{launcherPath()};
   ProcessOptions holding = directory.options();
-  holding.environment = {{L"TAVMOR_PROBE_SLEEP_MS", L"4000"}};
+  holding.environment = {{L"TAVMOR_PROBE_SLEEP_MS", L"4000"},
+                         {L"TMP", directory.workDir},
+                         {L"TEMP", directory.workDir}};
   holding.outputFile = directory.workDir + L"\\first.txt";
-  const PROCESS_INFORMATION first = startProgram(launcherPath(), holding);
+  const PROCESS_INFORMATION first = startProgram(directory.launcherPath, holding);
   // The child reports as soon as it runs, and then holds app.exe open.
   while (readWholeFile(holding.outputFile).empty()) {
     ASSERT_EQ(WaitForSingleObject(first.hProcess, 10), static_cast<DWORD>(WAIT_TIMEOUT));
   }
 
   writeWholeFile(directory.target() + L"\\data\\05.bin", "damaged");
-  const ProcessResult second = runProgram(launcherPath(), directory.options());
+  const ProcessResult second = runProgram(directory.launcherPath, directory.options());
   EXPECT_EQ(second.exitCode, 0u);
   EXPECT_EQ(second.standardOutput + second.standardError, "");
   EXPECT_EQ(finishProgram(first), 0u);

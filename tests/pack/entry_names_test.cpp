@@ -39,6 +39,10 @@ TEST(EntryNameProblem, RefusesNamesWindowsWouldChangeOrRefuse) {
   EXPECT_NE(entryNameProblem(u"x.tavmor-partial"), "");
   EXPECT_NE(entryNameProblem(u"d.TAVMOR-Partial\\x"), "");
   EXPECT_EQ(entryNameProblem(u"x.tavmor-partial.txt"), "");
+  // The launcher's record, at the top only.
+  EXPECT_NE(entryNameProblem(u".Tavmor-Record"), "");
+  EXPECT_NE(entryNameProblem(u".tavmor-record\\x"), "");
+  EXPECT_EQ(entryNameProblem(u"d\\.tavmor-record"), "");
 }
 
 TEST(EntryNameSet, FindsNamesThatWindowsPutInOnePlace) {

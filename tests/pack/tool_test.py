@@ -426,6 +426,20 @@ class ToolTest:
         self.assertNotIn("Success", result.stderr)
         self.assertFalse(os.path.exists(self.path("taken.exe.partial")))
 
+    def test_the_check_by_size_and_time_needs_a_spec_in_the_users_folders(self):
+        # Elsewhere another account could plant a file of the same size and time.
+        root = self.app({"a.exe": HELLO})
+        out = self.path("m.exe")
+        for spec in ("C:\\Shared\\App", "{PROGRAM_DIR}\\app", "cache\\app"):
+            with self.subTest(spec=spec):
+                result = self.build(root, out, "--spec", spec, "--cache-check", "metadata",
+                                    check=False)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn("outside the user's own folders", result.stderr)
+                self.assertFalse(os.path.exists(out))
+        self.build(root, out, "--spec", "{TEMP}\\App", "--cache-check", "metadata")
+        self.assertTrue(os.path.exists(out))
+
     def test_user_errors_exit_1_with_one_line(self):
         root = self.app({"a.exe": HELLO, "b.exe": HELLO})
         for args in (["build", root, "-o", self.path("x.exe")],

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/utf16_text.h"
+#include "payload/cache_record.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "unicode.h"
@@ -90,6 +91,10 @@ std::string entryNameProblem(const std::u16string& name) {
         upperCase(component.substr(component.size() - suffix.size())) == upperCase(suffix)) {
       return "the name has a component ending in \".tavmor-partial\", which the launcher uses "
              "for files it is writing";
+    }
+    if (start == 0 && upperCase(component) == upperCase(kCacheRecordName)) {
+      return "the name starts with \".tavmor-record\", the launcher's record of the files it "
+             "checked";
     }
     if (end == std::u16string::npos) return {};
     start = end + 1;

@@ -11,7 +11,8 @@
 // Why `name` cannot be an entry name, or an empty string when it can: the
 // format's rules, then per component a trailing dot or blank (which Windows
 // drops) and the reserved device names CON, PRN, AUX, NUL, COM1-9 and LPT1-9,
-// with or without an extension.
+// with or without an extension, and the names the launcher keeps for itself:
+// a component ending in ".tavmor-partial", ".tavmor-record" at the top.
 std::string entryNameProblem(const std::u16string& name);
 
 // Whether `name` ends in ".exe" without regard to case, after at least one
