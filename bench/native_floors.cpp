@@ -52,12 +52,15 @@ int decode(const char* path) {
   const auto start = std::chrono::steady_clock::now();
   std::vector<unsigned char> block(131072);
   ZSTD_DCtx* context = ZSTD_createDCtx();
-  ZSTD_inBuffer input = {data.data() + 3, data.size() - 3, 0};
+  // Every frame, up to the 14-byte trailer.
+  if (data.size() < 3 + 14) return 4;
+  ZSTD_inBuffer input = {data.data() + 3, data.size() - 3 - 14, 0};
   for (;;) {
     ZSTD_outBuffer output = {block.data(), block.size(), 0};
     const size_t result = ZSTD_decompressStream(context, &output, &input);
     if (ZSTD_isError(result)) return 4;
-    if (result == 0) break;
+    if (result == 0 && input.pos == input.size) break;
+    if (input.pos == input.size && output.pos < output.size) return 4;
   }
   ZSTD_freeDCtx(context);
   std::printf("decode %.1f\n", millisecondsSince(start));
