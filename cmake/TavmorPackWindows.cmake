@@ -25,7 +25,7 @@ set(TAVMOR_ASM_RODATA [[.rdata,"dr"]])
 set(TAVMOR_ASM_END "")
 configure_file(embedded_files.S.in ${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S PROPERTIES
-                            OBJECT_DEPENDS "${TAVMOR_EMBEDDED_STUB};${TAVMOR_MANIFEST}")
+                            OBJECT_DEPENDS "${TAVMOR_EMBEDDED_STUB};${TAVMOR_MANIFEST};${TAVMOR_NOTICES}")
 
 add_library(tavmor_pack STATIC ${TAVMOR_PACK_SOURCES} host_system_win32.cpp writer.cpp entry_table_writer.cpp
                                launcher_stub.cpp ${CMAKE_CURRENT_BINARY_DIR}/embedded_files.S)

@@ -10,3 +10,4 @@ int runBuild(const std::vector<std::string>& arguments);
 int runList(const std::vector<std::string>& arguments);
 int runVerify(const std::vector<std::string>& arguments);
 int runExtract(const std::vector<std::string>& arguments);
+int runNotices(const std::vector<std::string>& arguments);

@@ -1,6 +1,8 @@
 // What this tool carries to write launchers from: the launcher stub built by
-// the windows preset (the launcher with its configuration block zero) and
-// the launcher's manifest, both embedded at build time (embedded_files.S.in).
+// the windows preset (the launcher with its configuration block zero), the
+// launcher's manifest, and THIRD-PARTY-NOTICES.txt, whose last part names
+// the third-party code in that stub; all embedded at build time
+// (embedded_files.S.in).
 #pragma once
 #include <cstddef>
 
@@ -11,3 +13,4 @@ struct EmbeddedFile {
 
 EmbeddedFile launcherStub();
 EmbeddedFile launcherManifest();
+EmbeddedFile thirdPartyNotices();

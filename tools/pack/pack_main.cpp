@@ -17,6 +17,7 @@ const char kUsage[] =
     "  list FILE [--json]         show the entries of a launcher or attached-data file\n"
     "  verify FILE                decode everything and check every checksum\n"
     "  extract FILE DIR           write the entries below DIR\n"
+    "  notices                    the third-party notices to ship with every launcher\n"
     "\n"
     "  --help                     this text; COMMAND --help shows a command's options\n"
     "  --version                  the tool's version\n"
@@ -39,6 +40,7 @@ int dispatch(const std::vector<std::string>& arguments) {
   if (command == "list") return runList(rest);
   if (command == "verify") return runVerify(rest);
   if (command == "extract") return runExtract(rest);
+  if (command == "notices") return runNotices(rest);
   throw UserError("unknown command " + command + " (see --help)");
 }
 
