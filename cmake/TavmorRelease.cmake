@@ -6,6 +6,8 @@
 # - The Linux tool carries zstd, the checksum library and the C++ runtime
 #   itself (their static archives), so it needs nothing but the system's C
 #   library.
+# - Executables are stripped as they are linked: strip run afterwards
+#   stamps the time of day into a Windows image.
 # - Every executable leaves its link map in maps/, from which
 #   scripts/make-notices checks that THIRD-PARTY-NOTICES.txt names every
 #   library linked into it.
@@ -14,7 +16,7 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=/tavmor
 set(TAVMOR_LINK_MAPS ${CMAKE_BINARY_DIR}/maps)
 file(MAKE_DIRECTORY ${TAVMOR_LINK_MAPS})
 # A folder as the argument: ld names each map after its output file.
-add_link_options(-Wl,-Map=${TAVMOR_LINK_MAPS}/)
+add_link_options(-s -Wl,-Map=${TAVMOR_LINK_MAPS}/)
 if(NOT CMAKE_CROSSCOMPILING)
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
   add_link_options(-static-libstdc++ -static-libgcc)
