@@ -4,14 +4,7 @@
 # libdeflate's CRC-32 and zlib-format compressor (the default icon's PNG
 # image), and the launcher stub this preset builds. Static like every program
 # here: it imports system DLLs only.
-file(GLOB tavmor_zstd_sources ${TAVMOR_ZSTD_SOURCE}/lib/common/*.c
-     ${TAVMOR_ZSTD_SOURCE}/lib/compress/*.c ${TAVMOR_ZSTD_SOURCE}/lib/decompress/*.c)
-add_library(tavmor_zstd_full STATIC ${tavmor_zstd_sources})
-target_include_directories(tavmor_zstd_full SYSTEM PUBLIC ${TAVMOR_ZSTD_SOURCE}/lib)
-target_compile_definitions(tavmor_zstd_full PRIVATE ZSTD_MULTITHREAD ZSTD_DISABLE_ASM
-                                                    XXH_NAMESPACE=ZSTD_ ZSTD_LEGACY_SUPPORT=0)
-# Packing speed comes from here: -O3 as zstd's own build, not the preset's -Os.
-target_compile_options(tavmor_zstd_full PRIVATE -O3 -w)
+tavmor_zstd_full_library(tavmor_zstd_full)
 
 tavmor_libdeflate_compressor_library(tavmor_libdeflate_compressor tavmor_libdeflate)
 
