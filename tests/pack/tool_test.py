@@ -471,7 +471,7 @@ class ToolTest:
                 self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
                 self.assertTrue(result.stderr.startswith("tavmor-pack: "))
         self.assertEqual(self.pack("--version").returncode, 0)
-        for command in ("build", "list", "verify", "extract"):
+        for command in ("build", "list", "verify", "extract", "notices"):
             self.assertIn("usage: tavmor-pack " + command, self.pack(command, "--help").stdout)
 
 
