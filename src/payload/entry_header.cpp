@@ -32,3 +32,14 @@ void readEntryHeader(PayloadEntryHeader& header) {
     fatalError("Error, couldn't decode attached data.");
   }
 }
+
+bool entryHeaderMatches(const PayloadEntryHeader& header, const TableEntry& listed) {
+  if (header.nameLength != listed.nameLength || header.size != listed.size ||
+      header.checksum != listed.checksum) {
+    return false;
+  }
+  for (uint32_t i = 0; i < listed.nameLength; ++i) {
+    if (header.name[i] != listed.name[i]) return false;
+  }
+  return true;
+}

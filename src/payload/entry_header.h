@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "base/utf16_text.h"
+#include "payload/entry_table.h"
 #include "payload/format.h"
 #include "payload/reader.h"
 
@@ -33,3 +34,7 @@ EntryHeaderStatus takeEntryHeader(PayloadReader& reader, PayloadEntryHeader& hea
 // the process with "Error, couldn't decode attached data." on any failure; a
 // name too long for the buffer is damage no writer of ours makes.
 void readEntryHeader(PayloadEntryHeader& header);
+
+// True when `header`, as read from the stream, is the entry `listed` in the
+// entry table: the same name, size and checksum.
+bool entryHeaderMatches(const PayloadEntryHeader& header, const TableEntry& listed);

@@ -106,17 +106,6 @@ void unpackInOnePass(const Utf16Unit* targetDirectory) {
   }
 }
 
-bool headerMatches(const TableEntry& listed) {
-  if (entry.nameLength != listed.nameLength || entry.size != listed.size ||
-      entry.checksum != listed.checksum) {
-    return false;
-  }
-  for (uint32_t i = 0; i < listed.nameLength; ++i) {
-    if (entry.name[i] != listed.name[i]) return false;
-  }
-  return true;
-}
-
 // Writes the entries the check marked, decoding only the frames that hold
 // them, each as far as the last of them. Should an entry's header differ
 // from the table after all, the whole stream is unpacked the single pass's
@@ -131,7 +120,7 @@ void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
     openPayloadReader(input.data + frame.inputOffset, frame.compressedLength);
     for (uint32_t index = frame.firstEntry; index < end; ++index) {
       readEntryHeader(entry);
-      if (!headerMatches(tableEntry(table, index))) {
+      if (!entryHeaderMatches(entry, tableEntry(table, index))) {
         recording = false;
         closePayloadReader();
         openPayloadReader(input.data, input.length);

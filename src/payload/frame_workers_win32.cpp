@@ -13,6 +13,7 @@
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
 #include "payload/unpack_progress.h"
+#include "payload/worker_threads.h"
 
 namespace {
 
@@ -58,17 +59,6 @@ bool failed(FrameWorker& worker, uint32_t entry, Failure failure, DWORD error = 
     seen = before;
   }
   return false;
-}
-
-bool sameAsListed(const PayloadEntryHeader& header, const TableEntry& listed) {
-  if (header.nameLength != listed.nameLength || header.size != listed.size ||
-      header.checksum != listed.checksum) {
-    return false;
-  }
-  for (uint32_t i = 0; i < listed.nameLength; ++i) {
-    if (header.name[i] != listed.name[i]) return false;
-  }
-  return true;
 }
 
 // Creates the file at worker.path, shared with nobody, waiting out a
@@ -170,7 +160,7 @@ bool decodeFrame(FrameWorker& worker, const TableFrame& frame) {
     const TableEntry listed = tableEntry(*decodedTable, index);
     if (takeEntryHeader(worker.reader, worker.header) != EntryHeaderStatus::ok) {
       ok = failed(worker, index, Failure::decode);
-    } else if (!sameAsListed(worker.header, listed)) {
+    } else if (!entryHeaderMatches(worker.header, listed)) {
       ok = failed(worker, index, Failure::disagrees);
     } else if (entryStates[index] == kEntryToWrite) {
       joinStagedPath(worker, listed);
@@ -186,7 +176,6 @@ bool decodeFrame(FrameWorker& worker, const TableFrame& frame) {
 
 void decodeClaimedFrames(uint32_t thread) {
   FrameWorker& worker = workers[thread];
-  worker.failure = Failure::none;
   for (;;) {
     const LONG claimed = InterlockedIncrement(&nextFrameToDecode) - 1;
     if (static_cast<uint32_t>(claimed) >= decodedTable->frameCount) return;
@@ -196,11 +185,6 @@ void decodeClaimedFrames(uint32_t thread) {
     if (static_cast<LONG>(frame.firstEntry) > earliestFailedEntry) return;
     if (!decodeFrame(worker, frame)) return;
   }
-}
-
-DWORD WINAPI decodingThread(void* thread) {
-  decodeClaimedFrames(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(thread)));
-  return 0;
 }
 
 // How many threads to decode with: one per logical processor and per frame
@@ -216,11 +200,7 @@ uint32_t decodingThreads(const EntryTableView& table, uint64_t inputLength) {
       }
     }
   }
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  uint32_t threads = system.dwNumberOfProcessors == 0 ? 1 : system.dwNumberOfProcessors;
-  if (threads > kMaxFrameWorkers) threads = kMaxFrameWorkers;
-  if (threads > frames) threads = frames == 0 ? 1 : frames;
+  uint32_t threads = workerThreadsFor(frames, kMaxFrameWorkers);
   ZSTD_frameHeader header;
   if (ZSTD_getFrameHeader(&header, decodedInput, static_cast<size_t>(inputLength)) == 0) {
     const uint64_t perThread = header.windowSize + kDecodedBlockSize;
@@ -265,26 +245,13 @@ FramesOutcome unpackFramesInParallel(const EntryTableView& table, const unsigned
   earliestFailedEntry = kNoFailure;
 
   const uint32_t threads = decodingThreads(table, inputLength);
-  HANDLE started[kMaxFrameWorkers];
-  uint32_t count = 0;
-  for (uint32_t thread = 1; thread < threads; ++thread) {
-    // A worker that cannot start leaves its frames to the others.
-    const HANDLE worker = CreateThread(
-        /*lpThreadAttributes=*/nullptr, /*dwStackSize=*/64 * 1024,
-        /*lpStartAddress=*/decodingThread,
-        /*lpParameter=*/reinterpret_cast<void*>(static_cast<uintptr_t>(thread)),
-        /*dwCreationFlags=*/STACK_SIZE_PARAM_IS_A_RESERVATION, /*lpThreadId=*/nullptr);
-    if (worker == nullptr) break;
-    started[count++] = worker;
-  }
-  decodeClaimedFrames(0);
-  for (uint32_t i = 0; i < count; ++i) {
-    WaitForSingleObject(started[i], INFINITE);
-    CloseHandle(started[i]);
-  }
+  // A worker that never starts leaves its frames to the others and no
+  // failure behind.
+  for (uint32_t i = 0; i < threads; ++i) workers[i].failure = Failure::none;
+  runOnWorkerThreads(threads, decodeClaimedFrames);
 
   const FrameWorker* first = nullptr;
-  for (uint32_t i = 0; i <= count; ++i) {
+  for (uint32_t i = 0; i < threads; ++i) {
     const FrameWorker& worker = workers[i];
     if (worker.failure != Failure::none &&
         (first == nullptr || worker.failedEntry < first->failedEntry)) {
