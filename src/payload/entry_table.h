@@ -2,10 +2,11 @@
 // stream, with its name, size and checksum, so that a start can check the
 // files already on disk without decoding anything. tavmor-pack writes it in a
 // section of its own (kEntryTableSection) that the stamped configuration
-// locates; readers of the attached data never look there, and the attached
-// data is the same with or without it.
+// locates, packed as one zstd frame (packed_entry_table.h); readers of the
+// attached data never look there, and the attached data is the same with or
+// without it.
 //
-// Layout, little-endian, read in place:
+// Layout, little-endian, read in place once decoded:
 //   header (kEntryTableHeaderSize bytes)
 //     0  8  kEntryTableSignature
 //     8  4  u32 the table's length in bytes, final checksum included

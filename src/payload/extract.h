@@ -42,7 +42,8 @@ struct AttachedInput {
 void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,
                    const EntryTableView* table, bool checkByMetadata);
 
-// Whether the stamped table (`length` bytes at `table`, null for none) may be
-// trusted for `input`; fills `view` when it may.
+// Whether the stamped table (`length` bytes at `table`, its packed frame; null
+// for none) may be trusted for `input`; fills `view` when it may. The table is
+// decoded into memory of its own that lives as long as the process.
 bool trustEntryTable(const unsigned char* table, uint32_t length, const AttachedInput& input,
                      EntryTableView& view);

@@ -12,6 +12,7 @@
 #include "payload/format.h"
 #include "payload/frame_workers.h"
 #include "payload/metadata_check.h"
+#include "payload/packed_entry_table.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
@@ -199,9 +200,21 @@ void unpackStagedTreeWithTable(const Utf16Unit* targetDirectory, const AttachedI
 
 bool trustEntryTable(const unsigned char* table, uint32_t length, const AttachedInput& input,
                      EntryTableView& view) {
-  return table != nullptr &&
-         entryTableProblem(table, length, input.length,
-                           attachedDataEdgeCrc(input.data, input.length), view) == nullptr;
+  const uint64_t plainLength = packedEntryTableLength(table, length);
+  if (plainLength == 0) return false;
+  // Page-aligned, so names are read in place from it.
+  unsigned char* const plain = static_cast<unsigned char*>(
+      VirtualAlloc(/*lpAddress=*/nullptr, /*dwSize=*/static_cast<SIZE_T>(plainLength),
+                   /*flAllocationType=*/MEM_RESERVE | MEM_COMMIT, /*flProtect=*/PAGE_READWRITE));
+  // Without the memory the start goes on as without a table.
+  if (plain == nullptr) return false;
+  if (unpackEntryTable(table, length, plain, static_cast<size_t>(plainLength)) &&
+      entryTableProblem(plain, static_cast<size_t>(plainLength), input.length,
+                        attachedDataEdgeCrc(input.data, input.length), view) == nullptr) {
+    return true;
+  }
+  VirtualFree(plain, 0, MEM_RELEASE);
+  return false;
 }
 
 void unpackPayload(const Utf16Unit* targetDirectory, const AttachedInput& input,

@@ -2,7 +2,8 @@
 // input with its own length and checksum and binds it to whatever attached
 // data its header names, so the fuzzer explores the checks past those; a
 // table that passes is read entry by entry and frame by frame, as the
-// launcher reads it in place.
+// launcher reads it in place. The raw input is also tried as the packed frame
+// a launcher carries, which must never decode past the length it declares.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,8 +11,14 @@
 
 #include "payload/entry_table.h"
 #include "payload/format.h"
+#include "payload/packed_entry_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const uint64_t unpacked = packedEntryTableLength(data, size);
+  if (unpacked != 0 && unpacked <= (1u << 24)) {
+    std::vector<unsigned char> plain(static_cast<size_t>(unpacked));
+    unpackEntryTable(data, size, plain.data(), plain.size());
+  }
   const size_t length = size / 4 * 4;
   if (length < kEntryTableHeaderSize + 4 || length > (1u << 24)) return 0;
   // Names are read in place, so the table is 2-byte aligned, as in an image.

@@ -9,6 +9,7 @@
 #include "host_system.h"
 #include "launcher/stamped_configuration.h"
 #include "payload/format.h"
+#include "payload/packed_entry_table.h"
 #include "pe_image.h"
 
 namespace {
@@ -83,6 +84,12 @@ EntryTableLocation locateEntryTable(const unsigned char* data, size_t size) {
     return {true, static_cast<size_t>(offset), read.entryTableLength};
   }
   return {};
+}
+
+std::vector<unsigned char> unpackedEntryTable(const unsigned char* stored, size_t length) {
+  std::vector<unsigned char> plain(static_cast<size_t>(packedEntryTableLength(stored, length)));
+  if (plain.empty() || !unpackEntryTable(stored, length, plain.data(), plain.size())) return {};
+  return plain;
 }
 
 AttachedDataFile loadAttachedData(const std::filesystem::path& file) {

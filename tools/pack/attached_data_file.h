@@ -33,6 +33,10 @@ struct EntryTableLocation {
 };
 EntryTableLocation locateEntryTable(const unsigned char* data, size_t size);
 
+// The table the packed frame at `stored` holds (payload/packed_entry_table.h),
+// or nothing when it does not decode whole.
+std::vector<unsigned char> unpackedEntryTable(const unsigned char* stored, size_t length);
+
 struct AttachedDataFile {
   std::vector<unsigned char> bytes;
   AttachedDataLocation location;

@@ -1,6 +1,9 @@
 #include "entry_table_writer.h"
 
+#include <zstd.h>
+
 #include <cstring>
+#include <stdexcept>
 
 #include "payload/entry_table.h"
 #include "payload/format.h"
@@ -64,4 +67,23 @@ std::vector<unsigned char> EntryTableBuilder::finish(uint64_t inputLength, uint3
   }
   storeU32(out + length - 4, extendCrc(0, out, length - 4));
   return table;
+}
+
+std::vector<unsigned char> packEntryTable(const std::vector<unsigned char>& table, int level) {
+  ZSTD_CCtx* const context = ZSTD_createCCtx();
+  if (context == nullptr) throw std::runtime_error("packing the entry table: out of memory");
+  std::vector<unsigned char> packed(ZSTD_compressBound(table.size()));
+  // One thread, so the bytes never depend on the machine.
+  size_t result = ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, level);
+  if (!ZSTD_isError(result)) result = ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
+  if (!ZSTD_isError(result)) result = ZSTD_CCtx_setParameter(context, ZSTD_c_contentSizeFlag, 1);
+  if (!ZSTD_isError(result)) {
+    result = ZSTD_compress2(context, packed.data(), packed.size(), table.data(), table.size());
+  }
+  ZSTD_freeCCtx(context);
+  if (ZSTD_isError(result)) {
+    throw std::runtime_error(std::string("packing the entry table: ") + ZSTD_getErrorName(result));
+  }
+  packed.resize(result);
+  return packed;
 }

@@ -1,5 +1,6 @@
 // Builds the entry table (payload/entry_table.h) of attached data as its
-// entries are written, in the same order.
+// entries are written, in the same order, and packs it into the frame a
+// launcher carries (payload/packed_entry_table.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -35,3 +36,8 @@ class EntryTableBuilder {
   uint64_t decoded_ = 0;
   uint64_t contents_ = 0;
 };
+
+// The table as a launcher carries it: one zstd frame at `level`, with its
+// decoded length and content checksum. The same table and level give the
+// same bytes.
+std::vector<unsigned char> packEntryTable(const std::vector<unsigned char>& table, int level);

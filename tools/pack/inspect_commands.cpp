@@ -190,10 +190,17 @@ std::string tableFramesProblem(const AttachedDataFile& file, const EntryTableVie
 // Decodes everything and checks it; throws a UserError at the first fault.
 VerifyHandler verifyAll(const AttachedDataFile& file, const std::string& shownName) {
   EntryTableView table;
+  const std::vector<unsigned char> plainTable =
+      file.table.found
+          ? unpackedEntryTable(file.bytes.data() + file.table.offset, file.table.length)
+          : std::vector<unsigned char>();
   if (file.table.found) {
-    const char* const problem = entryTableProblem(
-        file.bytes.data() + file.table.offset, file.table.length, file.location.inputLength,
-        attachedDataEdgeCrc(file.input(), file.location.inputLength), table);
+    const char* const problem =
+        plainTable.empty()
+            ? "its zstd frame does not decode"
+            : entryTableProblem(plainTable.data(), plainTable.size(), file.location.inputLength,
+                                attachedDataEdgeCrc(file.input(), file.location.inputLength),
+                                table);
     if (problem != nullptr) {
       throw UserError(shownName + ": damaged entry table: " + problem +
                       " (the launcher ignores it and decodes everything at every start)");

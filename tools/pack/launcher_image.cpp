@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "attached_data_file.h"
 #include "payload/entry_table.h"
 #include "payload/format.h"
 
@@ -271,7 +272,9 @@ std::string launcherImageProblem(const std::filesystem::path& file) {
         tableSection->virtualSize != read.entryTableLength) {
       return "the configuration places the entry table outside its section";
     }
-    const std::vector<unsigned char> table = readAt(tableSection->rawOffset, read.entryTableLength);
+    const std::vector<unsigned char> stored =
+        readAt(tableSection->rawOffset, read.entryTableLength);
+    const std::vector<unsigned char> table = unpackedEntryTable(stored.data(), stored.size());
     const AttachedEdges edges = attachedEdges(read.inputLength);
     std::vector<unsigned char> ends = readAt(start + kAttachedHeaderSize, edges.headLength);
     const std::vector<unsigned char> tail =
@@ -279,10 +282,10 @@ std::string launcherImageProblem(const std::filesystem::path& file) {
     ends.insert(ends.end(), tail.begin(), tail.end());
     EntryTableView view;
     const char* const tableProblem =
-        table.empty() || ends.size() != edges.headLength + edges.tailLength
-            ? "cut"
-            : entryTableProblem(table.data(), table.size(), read.inputLength,
-                                extendCrc(0, ends.data(), ends.size()), view);
+        stored.empty() || ends.size() != edges.headLength + edges.tailLength ? "cut"
+        : table.empty() ? "a frame that does not decode"
+                        : entryTableProblem(table.data(), table.size(), read.inputLength,
+                                            extendCrc(0, ends.data(), ends.size()), view);
     if (tableProblem != nullptr) return std::string("an entry table with ") + tableProblem;
   }
 

@@ -86,13 +86,15 @@ PackedSize writeLauncher(const AppFolder& folder, const LauncherSettings& settin
   progress.finishing();
   check(writer.finish(error));
   packed.attachedData = writer.bytesWritten();
-  const std::vector<unsigned char> table =
+  const std::vector<unsigned char> plainTable =
       settings.entryTable ? writer.entryTable() : std::vector<unsigned char>();
-  if (settings.entryTable && table.empty()) {
+  if (settings.entryTable && plainTable.empty()) {
     std::cerr << "tavmor-pack: notice: " << folder.files.size()
               << " files are more than a launcher checks by its entry table ("
               << kEntryTableCapacity << "): every start decodes the attached data\n";
   }
+  const std::vector<unsigned char> table =
+      plainTable.empty() ? plainTable : packEntryTable(plainTable, compression.level);
   if (!image.fits(packed.attachedData, table.size())) {
     throw UserError("the application does not fit a launcher: with its entry table it passes " +
                     megabytes(kImageSizeLimit) + ", and Windows loads no image of 2 GiB or more");
