@@ -132,7 +132,6 @@ void repairFromTable(const Utf16Unit* targetDirectory, const AttachedInput& inpu
       joinEntryPath(targetDirectory, entry.name);
       if (entryStates[index] == kEntryToWrite) {
         writeEntry();
-        noteWrittenEntry(index, lastWrittenStamp());
         countUnpackedEntry();
       } else {
         skipContents(entry.size, /*counted=*/false);

@@ -8,7 +8,6 @@
 #include "payload/cache_check.h"
 #include "payload/entry_header.h"
 #include "payload/frame_workers.h"
-#include "payload/metadata_check.h"
 #include "payload/partial_file.h"
 #include "payload/reader.h"
 #include "payload/staged_tree.h"
@@ -62,8 +61,8 @@ bool failed(FrameWorker& worker, uint32_t entry, Failure failure, DWORD error = 
 }
 
 // Creates the file at worker.path, shared with nobody, waiting out a
-// scanner's hold and clearing a stale attribute once. Reading its attributes
-// lets it be stamped for the check by size and time.
+// scanner's hold and clearing a stale attribute once. Write access lets it
+// be stamped for the check by size and time.
 HANDLE createStagedFile(FrameWorker& worker) {
   int pausesLeft = kRetryPauses;
   bool attributesCleared = false;
@@ -110,7 +109,7 @@ bool writeStagedFile(FrameWorker& worker, uint32_t index) {
     countUnpackedBytes(size);
     remaining -= size;
   }
-  noteWrittenEntry(index, stampWrittenFile(file));
+  stampWrittenFile(file);
   CloseHandle(file);
   return true;
 }

@@ -3,11 +3,12 @@
 // the files the record of an earlier pass does not vouch for; a pass that
 // leaves every file whole records what each file then looks like.
 //
-// What a record vouches for is what its pass saw: a file's listed time and
-// id from before its contents were read, or the time and id of a file it
-// wrote, as they were just before the file was closed, while no other
-// process could open it. Files it writes are given the record's time less
-// the racy interval, so that the next start can trust them (cache_record.h).
+// What a record vouches for is what a listing of the target directory shows
+// once its pass has left every file whole: the very times and ids the next
+// start's listing compares. Files the pass writes are given the record's
+// time less the racy interval, so that the next start can trust them; any
+// file changed after the record's time shows a later time, which a record
+// never vouches for (cache_record.h).
 // The record is written under a temporary name, renamed over its name while
 // still open and never written in place; one that cannot be written costs
 // only a check by contents next time, and the start goes on.
@@ -31,11 +32,8 @@ void beginRecordedPass(const EntryTableView& table);
 // vouches for, to kEntryToCheck for the rest.
 void settleFromRecord(const Utf16Unit* target, unsigned char* states);
 
-// Entry `index`'s file was written just now, and looked like `stamp` as it
-// was closed (partial_file.h). Safe on any thread, each entry's on one.
-void noteWrittenEntry(uint32_t index, const FileStamp& stamp);
-
 // Ends the pass. When `complete` (every entry's file, in table order, was
-// found whole or written), writes a fresh record into `target` unless the
-// one found vouched for every file already. Releases the memory.
+// found whole or written), lists `target` and writes a fresh record of what
+// it shows there, unless the one found vouched for every file already.
+// Releases the memory.
 void endRecordedPass(const Utf16Unit* target, bool complete);

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "base/utf16_text.h"
-#include "payload/cache_record.h"
 
 // Where files of a found target directory `target` (no trailing backslash)
 // are written aside: its staging folder, made when the first file needs it.
@@ -51,23 +50,16 @@ bool clearBlockingAttributes(const Utf16Unit* path);
 
 // From here on, each file written gets the last-write time `time` (a
 // FILETIME count) just before it is closed, while no other process can open
-// it, and what the file system then reports for it is kept for
-// lastWrittenStamp; 0 leaves the time the system sets. A file stamped with a
+// it; 0 leaves the time the system sets. A file stamped with a
 // time well before any other process could change it shows every later
 // change by a later time (cache_record.h).
 void stampWrittenFiles(uint64_t time);
 
 // Gives the written file open as `file` (a HANDLE that no other process can
-// open, with write and read-attribute access) the time stampWrittenFiles
-// chose, and returns what the file system then reports for it, or
-// kUnknownStamp when no time was chosen or the system did not take or
-// report it. Safe on any thread.
-FileStamp stampWrittenFile(void* file);
-
-// The last-write time and file id of the file the last write put in place,
-// or kUnknownStamp when they are not known: no stamp asked for, the system
-// did not take or report it, or the file was copied across volumes.
-FileStamp lastWrittenStamp();
+// open, with write access) the time stampWrittenFiles chose, if any. A file
+// the system would not stamp keeps the time of its writing, which a record
+// made right after never vouches for. Safe on any thread.
+void stampWrittenFile(void* file);
 
 // Scanners and indexers open a file the moment it appears or changes and
 // hold it for a moment. A sharing conflict is retried for up to about one

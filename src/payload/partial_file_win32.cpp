@@ -47,13 +47,12 @@ bool inStagedTree = false;
 
 unsigned char chunkBuffer[kContentChunkSize];
 
-// stampWrittenFiles's time, and what the last file written looked like.
+// stampWrittenFiles's time.
 uint64_t writtenFileTime = 0;
-FileStamp writtenStamp = kUnknownStamp;
 
 // Creates `path` afresh, shared with nobody: no other process can read the
 // half-written file or write into it. Delete access lets the open handle
-// rename the file into place; reading its attributes lets it be stamped.
+// rename the file into place; write access lets it be stamped.
 HANDLE createPartialFile(const Utf16Unit* path, DWORD access) {
   return CreateFileW(
       /*lpFileName=*/wide(path), /*dwDesiredAccess=*/access | FILE_READ_ATTRIBUTES,
@@ -136,7 +135,6 @@ bool renameByHandleRefused = false;
 // closed file is copied beside the entry, from where a rename puts it in
 // place in one step.
 void moveBesideEntry() {
-  writtenStamp = kUnknownStamp;  // the copy is another file
   const Utf16Unit* const staged = partialPath;
   useBesidePartialFile();
   if (!MoveFileExW(/*lpExistingFileName=*/wide(staged), /*lpNewFileName=*/wide(partialPath),
@@ -292,7 +290,7 @@ void writeFileAside(const Utf16Unit* entryPath, uint64_t size) {
   int pausesLeft = kRetryPauses;
   const HANDLE file = openPartialFile(&pausesLeft);
   writeContents(file, size);
-  writtenStamp = stampWrittenFile(file);
+  stampWrittenFile(file);
   moveIntoPlace(file, &pausesLeft);
 }
 
@@ -303,28 +301,19 @@ void writeFileInPlace(const Utf16Unit* path, const Utf16Unit* entryPath, uint64_
   int pausesLeft = kRetryPauses;
   const HANDLE file = createPartialFileOrFail(GENERIC_WRITE, &pausesLeft);
   writeContents(file, size);
-  writtenStamp = stampWrittenFile(file);
+  stampWrittenFile(file);
   CloseHandle(file);
 }
 
 void stampWrittenFiles(uint64_t time) { writtenFileTime = time; }
 
-FileStamp stampWrittenFile(void* file) {
-  if (writtenFileTime == 0) return kUnknownStamp;
+void stampWrittenFile(void* file) {
+  if (writtenFileTime == 0) return;
   FILE_BASIC_INFO basic = {};  // zero times and attributes stay as they are
   basic.LastWriteTime.QuadPart = static_cast<LONGLONG>(writtenFileTime);
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!SetFileInformationByHandle(/*hFile=*/file, /*FileInformationClass=*/FileBasicInfo,
-                                  /*lpFileInformation=*/&basic, /*dwBufferSize=*/sizeof basic) ||
-      !GetFileInformationByHandle(file, &information)) {
-    return kUnknownStamp;
-  }
-  const FILETIME& time = information.ftLastWriteTime;
-  return FileStamp{(uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime,
-                   (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  SetFileInformationByHandle(/*hFile=*/file, /*FileInformationClass=*/FileBasicInfo,
+                             /*lpFileInformation=*/&basic, /*dwBufferSize=*/sizeof basic);
 }
-
-FileStamp lastWrittenStamp() { return writtenStamp; }
 
 void moveFileIntoPlace(const Utf16Unit* from, const Utf16Unit* entryPath) {
   currentEntryPath = entryPath;
