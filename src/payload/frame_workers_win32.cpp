@@ -69,7 +69,7 @@ HANDLE createStagedFile(FrameWorker& worker) {
   for (;;) {
     const HANDLE file = CreateFileW(
         /*lpFileName=*/reinterpret_cast<const wchar_t*>(worker.path),
-        /*dwDesiredAccess=*/GENERIC_WRITE | FILE_READ_ATTRIBUTES, /*dwShareMode=*/0,
+        /*dwDesiredAccess=*/GENERIC_WRITE, /*dwShareMode=*/0,
         /*lpSecurityAttributes=*/nullptr,
         /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
         /*hTemplateFile=*/nullptr);

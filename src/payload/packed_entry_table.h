@@ -1,7 +1,7 @@
 // The entry table as a launcher carries it: one zstd frame whose content is
 // the table (entry_table.h), declaring its decoded length, with zstd's own
 // content checksum. Names make most of a table and repeat their folders from
-// entry to entry, so the frame is a sixth to a tenth of the table; a launcher
+// entry to entry, so the frame is about a tenth of the table; a launcher
 // decodes it once, before anything reads it.
 //
 // Guarantee: a frame that these functions accept decodes to exactly the

@@ -55,7 +55,7 @@ uint64_t writtenFileTime = 0;
 // rename the file into place; write access lets it be stamped.
 HANDLE createPartialFile(const Utf16Unit* path, DWORD access) {
   return CreateFileW(
-      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/access | FILE_READ_ATTRIBUTES,
+      /*lpFileName=*/wide(path), /*dwDesiredAccess=*/access,
       /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
       /*dwCreationDisposition=*/CREATE_ALWAYS, /*dwFlagsAndAttributes=*/0,
       /*hTemplateFile=*/nullptr);
