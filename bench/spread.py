@@ -1,14 +1,18 @@
-"""How far a figure made of medians can be trusted, and the verdict on a target.
+"""What a figure of interleaved rounds is, how far it can be trusted, and the
+verdict on a target.
 
-Guarantee: `figure_range` gives the same range for the same measurements (its
-resampling has a fixed seed), and `verdict` says "met" or "missed" only when
-the whole range lies on one side of the target; otherwise "not decided".
+Guarantee: `figure_value` and `figure_range` give the same numbers for the
+same measurements (the resampling has a fixed seed), and `verdict` says
+"met" or "missed" only when the whole range lies on one side of the target;
+otherwise "not decided".
 
-A figure such as launcher / (decode floor + write floor) is taken from the
-medians of interleaved rounds. Its range resamples whole rounds with
-replacement (a bootstrap): a round's runs stay together, so the drift of the
-shared machine, which touches every run of a round alike, moves the launcher
-and its floors together, as it does in the figure itself.
+A figure such as launcher / (decode floor + write floor) is taken in each
+round from that round's runs, and its value is the median over the rounds:
+the drift of the shared machine, which touches every run of a round alike,
+then moves the launcher and its floors together and leaves the figure be,
+where a ratio of medians taken over all rounds apart would mix one round's
+launcher with another's floors. Its range resamples whole rounds with
+replacement (a bootstrap).
 """
 
 import random
@@ -19,22 +23,29 @@ COVERAGE = 0.9  # the range runs from the 5th to the 95th percentile
 SEED = 26
 
 
-def medians(seconds, rounds=None):
-    """The median of each measurement, over `rounds` (indices) or all."""
-    return {name: statistics.median(values if rounds is None else [values[i] for i in rounds])
-            for name, values in seconds.items() if values}
-
-
-def figure_range(seconds, figure):
+def per_round(seconds, figure):
     """`seconds` maps each measurement to its time in every round, the same
-    rounds in the same order for all; `figure` turns a dict of medians into
-    one number. Returns (low, high)."""
+    rounds in the same order for all; `figure` turns a dict of one round's
+    times into one number. Returns the figure of each round."""
     counts = {len(values) for values in seconds.values() if values}
     if len(counts) != 1:
         raise ValueError(f"measurements with different numbers of rounds: {sorted(counts)}")
     (rounds,) = counts
+    return [figure({name: values[i] for name, values in seconds.items() if values})
+            for i in range(rounds)]
+
+
+def figure_value(seconds, figure):
+    """The median of the figure over the rounds."""
+    return statistics.median(per_round(seconds, figure))
+
+
+def figure_range(seconds, figure):
+    """The 90% range of `figure_value` over rounds drawn again. Returns
+    (low, high)."""
+    rounds = per_round(seconds, figure)
     generator = random.Random(SEED)
-    values = sorted(figure(medians(seconds, [generator.randrange(rounds) for _ in range(rounds)]))
+    values = sorted(statistics.median(generator.choices(rounds, k=len(rounds)))
                     for _ in range(RESAMPLES))
     tail = (1 - COVERAGE) / 2
     return (values[round(tail * (RESAMPLES - 1))], values[round((1 - tail) * (RESAMPLES - 1))])

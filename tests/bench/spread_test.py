@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""bench/run's judgement of its rounds: the range of a figure made of medians,
+"""bench/run's judgement of its rounds: a figure over the rounds and its range,
 the verdict on a target, and the folders that keep rounds apart.
 
     spread_test.py BENCH_DIR
@@ -50,6 +50,15 @@ class SpreadTest(unittest.TestCase):
         self.assertEqual(spread.figure_range(noisy, ratio), (low, high))
         with self.assertRaises(ValueError):
             spread.figure_range(dict(steady, write=[1.5] * 4), ratio)
+
+    def test_figure_pairs_each_round_with_itself(self):
+        # A slow phase that slows the launcher and its floors alike in the
+        # last rounds, and one slow launcher run: the launcher is its floors'
+        # equal in four rounds of five, which a ratio of the medians (4 / 2)
+        # would not say.
+        rounds = {"launcher": [2.0, 2.0, 4.0, 4.0, 4.0], "decode": [0.5] * 5,
+                  "write": [1.5, 1.5, 1.5, 3.5, 3.5]}
+        self.assertEqual(spread.figure_value(rounds, ratio), 1.0)
 
 
 class RoundFoldersTest(unittest.TestCase):
